@@ -22,17 +22,21 @@ struct Currency {
 
 // The system's number rules, in one place. Nothing else parses numbers.
 class NumberRules {
-public:
-    // Lenient reading, as message codes and states are read: leading blanks are skipped, reading
-    // stops at the first character that cannot continue a number, and no digits gives 0. Accepts
-    // a sign, digits, one '.' and an exponent ("1e3"); "&H1F" and "&O17" are hexadecimal and octal.
+  public:
+    // Lenient reading, as message codes and states are read: blanks (space, tab, CR, LF) are
+    // skipped wherever they stand (" 1 2" reads as 12), reading stops at the first character that
+    // cannot continue a number, and no digits gives 0. Accepts a sign, digits, one '.' and an
+    // exponent ("1e3", also "1d3"); "&H1F" and "&O17" are hexadecimal and octal, 16-bit signed
+    // when they fit 16 bits ("&HFFFF" is -1), 32-bit signed when they fit 32. A number too large
+    // for a double reads as infinity.
     static double ReadLenient(std::string_view text);
     // True when the lenient reading finds at least one digit.
     static bool HasLeadingNumber(std::string_view text);
 
     // Strict conversions of a text, by the regional settings: optional blanks, a sign, digits
     // with group separators, the decimal separator, an exponent. Fails on anything else, on an
-    // empty text and on overflow. Integers round to the nearest, halves to even.
+    // empty text and on overflow. Integers round to the nearest, halves to even; the digits are
+    // rounded exactly, never through a double ("2.5" gives 2, "0.00005" as currency gives 0).
     static std::optional<double> ToDouble(std::string_view text,
                                           const RegionalSettings& regional = {});
     static std::optional<std::int16_t> ToInt16(std::string_view text,
@@ -48,8 +52,10 @@ public:
     static std::optional<std::int32_t> ToInt32(double value);
     static std::optional<Currency> ToCurrency(double value);
 
-    // Plain decimal text, with the regional decimal separator: no group separators, no
-    // exponent for ordinary magnitudes, shortest text that reads back the same.
+    // Plain decimal text, with the regional decimal separator: no group separators, at most 15
+    // significant digits (0.1 + 0.2 gives "0.3"), whole numbers without a fraction. Magnitudes
+    // from 1E-05 to below 1E+15 are written without an exponent, others as "1.5E+20".
+    // Infinity and NaN give "1.#INF", "-1.#INF" and "1.#QNAN".
     static std::string Format(double value, const RegionalSettings& regional = {});
     static std::string Format(std::int64_t value);
     static std::string Format(Currency value, const RegionalSettings& regional = {});
