@@ -1,0 +1,19 @@
+#pragma once
+
+namespace ko {
+
+// Locking the workstation behind the kiosk and the secure-attention keys.
+class WorkstationLock {
+  public:
+    virtual ~WorkstationLock() = default;
+    virtual void LockWorkstation() = 0;
+    virtual void UnlockWorkstation() = 0;
+    // Non-zero enables the secure-attention keys, 0 disables them.
+    virtual void EnableCtrlAltDel(int state) = 0;
+    // Forgets the lock and hook flags: the secure-attention keys count as disabled.
+    virtual void ResetLockFlags() = 0;
+    // Tells the system a screen saver runs (on Windows 9x this disables the secure-attention keys).
+    virtual void SetScreenSaverRunning(bool running) = 0;
+};
+
+}  // namespace ko

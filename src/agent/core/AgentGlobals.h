@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ko {
+
+// The workstation options that server message 35 sets; they live as long as the process.
+struct WorkstationOptions {
+    std::int16_t wsSecureWorkstation = 0;
+    std::string wsSecurityPassword;
+    std::int16_t MinimizeInUse = 0;
+    std::int16_t KeepOnTop = 0;
+    bool LogonSettingsReceived = false;
+    std::int16_t ReportApplications = 0;
+    std::int16_t ReportUrls = 0;
+    std::int32_t TimeoutMessageSeconds = 0;
+};
+
+// The per-process values that the start routine sets and the rest of the agent reads. They live
+// here, in one object that the program owns, instead of in scattered globals.
+struct AgentGlobals {
+    std::string LangID;
+    std::string LangVer;
+    std::string ServerName;
+    std::string HttpPort;
+    std::string WorkstationName;
+    std::string ProgramFolder;
+    WorkstationOptions options;
+    bool MainWindowMinimized = false;
+};
+
+}  // namespace ko

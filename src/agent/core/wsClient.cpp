@@ -1,0 +1,332 @@
+#include "agent/core/wsClient.h"
+
+#include "agent/control/ApplicationControl.h"
+#include "agent/control/CleanupControl.h"
+#include "agent/control/PolicyControl.h"
+#include "agent/control/PowerControl.h"
+#include "agent/control/ProfileLoader.h"
+#include "agent/control/WindowsLogonSettings.h"
+#include "agent/control/WorkstationLock.h"
+#include "agent/core/AgentCapabilities.h"
+#include "agent/core/AgentGlobals.h"
+#include "agent/core/LanguageStore.h"
+#include "agent/core/ServerLink.h"
+#include "agent/kiosk/BillingDisplay.h"
+#include "agent/kiosk/KioskWindow.h"
+#include "agent/messages/Advertising.h"
+#include "agent/messages/MessageWindow.h"
+#include "agent/messages/TimeoutWarning.h"
+#include "shared/Logger.h"
+#include "shared/WatcherChannel.h"
+
+namespace ko {
+
+namespace {
+
+// Numeric values of the message codes and states are read leniently, then taken to the nearest
+// whole number (halves to even) where the target is an integer.
+std::optional<std::int32_t> LenientInt32(const std::string& text) {
+    return NumberRules::ToInt32(NumberRules::ReadLenient(text));
+}
+
+std::optional<std::int16_t> LenientInt16(const std::string& text) {
+    return NumberRules::ToInt16(NumberRules::ReadLenient(text));
+}
+
+template <typename T>
+void SetIf(T& target, const std::optional<T>& value) {
+    if (value) {
+        target = *value;
+    }
+}
+
+}  // namespace
+
+wsClient::wsClient(ServerLink& link, AgentCapabilities& capabilities, AgentGlobals& globals,
+                   LanguageStore& language, WindowsLogonSettings& logonSettings,
+                   std::function<void()> closeClient)
+    : m_link(link),
+      m_caps(capabilities),
+      m_globals(globals),
+      m_language(language),
+      m_logonSettings(logonSettings),
+      m_closeClient(std::move(closeClient)) {}
+
+void wsClient::SplitFields(const std::string& text) {
+    std::size_t index = 1;
+    MessageFields[1].clear();
+    for (char c : text) {
+        if (c == '|') {
+            ++index;
+            if (index > kMaxField) {
+                return;  // fields past 300 do not exist; the rest of the text is ignored
+            }
+            MessageFields[index].clear();
+        } else {
+            MessageFields[index].push_back(c);
+        }
+    }
+}
+
+void wsClient::process(const std::string& text) {
+    SplitFields(text);
+    const std::string& codeField = MessageFields[1];
+    // A code field without digits is not a message: taken as code 0 it would act as a status
+    // built from whatever earlier messages left in the fields, so line noise could unlock or lock
+    // the workstation.
+    if (!NumberRules::HasLeadingNumber(codeField)) {
+        Logger::Debug("dispatch: message without a code ignored");
+        return;
+    }
+    const double code = NumberRules::ReadLenient(codeField);
+    std::optional<std::int32_t> whole = NumberRules::ToInt32(code);
+    if (!whole || static_cast<double>(*whole) != code) {
+        return;  // a fractional or out-of-range code matches nothing
+    }
+    const auto& f = MessageFields;
+    switch (*whole) {
+        case 0:
+            ApplyStatus();
+            SendPing();
+            break;
+        case 7:
+            m_caps.power.ShutDown();
+            break;
+        case 13:
+            if (auto state = NumberRules::ToInt16(f[2])) {
+                m_caps.lock.EnableCtrlAltDel(*state);
+            }
+            break;
+        case 15:
+            m_caps.messages.ShowForm("ShowMessage", f[3], f[2], "", 1);
+            break;
+        case 16:
+            m_caps.messages.ShowForm("ShowMessage", f[3], f[2], "", 0);
+            break;
+        case 19:
+            m_caps.applications.CleanUp();
+            break;
+        case 20:
+            if (auto handle = NumberRules::ToInt32(f[2])) {
+                m_caps.applications.CloseWindow(*handle);
+            }
+            break;
+        case 21:
+            m_caps.applications.EndApplication(f[2] + "K");
+            break;
+        case 22:
+            CloseClient();
+            break;
+        case 23:
+            m_language.StoreLanguage(MessageFields);
+            break;
+        case 24:
+            m_language.StoreLanguageCharset(MessageFields);
+            break;
+        case 27:
+            m_caps.messages.ShowForm("ShowMessage", f[2], "", "", 1);
+            break;
+        case 28:
+            m_caps.power.Restart();
+            break;
+        case 29:
+            m_caps.policies.ApplyPolicy();
+            break;
+        case 32:
+            m_caps.advertising.SaveAdProfile();
+            break;
+        case 33:
+            m_caps.timeout.ShowTimeoutWindow();
+            break;
+        case 34:
+            m_caps.timeout.PlayTimeoutSound();
+            break;
+        case 35:
+            ApplyOptions();
+            break;
+        case 37:
+            SendApplicationList();
+            break;
+        case 42:
+            m_caps.watcher.SendMessageToExe("KOW_DELETE_IEC", "");
+            break;
+        case 43:
+            m_caps.watcher.SendMessageToExe("KOW_DELETE_IEH", "");
+            break;
+        case 44:
+            m_caps.cleanup.DeleteMyDocuments();
+            break;
+        default:
+            // 17 and 31 have no effect in the agent; unknown codes are ignored without reply.
+            break;
+    }
+}
+
+void wsClient::ApplyStatus() {
+    const auto& f = MessageFields;
+    oldWsState = wsState;
+    currentUser = f[2];
+    password = f[3];
+    SetIf(AllocatedTime, NumberRules::ToInt16(f[4]));
+    SetIf(AllocatedAmount, NumberRules::ToCurrency(f[5]));
+    LogonTime = f[6];
+    ElapsedTime = f[7];
+    SetIf(BillingRate, NumberRules::ToCurrency(f[8]));
+    amount = f[9];
+    SetIf(wsState, LenientInt32(f[10]));
+    SetIf(InternetActive, LenientInt16(f[11]));
+    SetIf(CanChangePassword, LenientInt16(f[12]));
+    RemainingTime = f[13];
+    RemainingAmount = f[14];
+    TotalBilled = f[15];
+    TotalPayment = f[16];
+    Balance = f[17];
+    updateState();
+}
+
+void wsClient::ApplyOptions() {
+    const auto& f = MessageFields;
+    WorkstationOptions& o = m_globals.options;
+    if (auto secure = NumberRules::ToInt16(f[2])) {
+        m_logonSettings.SaveSecurityOptions(*secure, f[3]);
+    }
+    SetIf(o.MinimizeInUse, NumberRules::ToInt16(f[5]));
+    SetIf(o.KeepOnTop, NumberRules::ToInt16(f[6]));
+    if (auto received = NumberRules::ToInt16(f[7])) {
+        o.LogonSettingsReceived = *received != 0;
+    }
+    SetIf(o.ReportApplications, NumberRules::ToInt16(f[8]));
+    SetIf(o.ReportUrls, NumberRules::ToInt16(f[9]));
+    if (auto seconds = NumberRules::ToInt32(f[10])) {
+        o.TimeoutMessageSeconds = *seconds == 0 ? 9 : *seconds;
+    }
+}
+
+void wsClient::SendApplicationList() {
+    std::vector<ApplicationControl::Entry> apps = m_caps.applications.TrackedApplications();
+    std::string text = "37|" + NumberRules::Format(static_cast<std::int64_t>(apps.size())) + "|";
+    for (const auto& app : apps) {
+        text += app.windowHandle + "|" + app.name + "|" + app.title + "|";
+    }
+    m_link.SendMessageText(text);
+}
+
+void wsClient::updateState() {
+    KioskWindow& kiosk = m_caps.kiosk;
+    // First the page.
+    if (wsState == -1) {
+        if (oldWsState == -1) {
+            if (kiosk.LocationName() != "wsStopped.htm") {
+                kiosk.Navigate(StoppedPageAddress());
+            }
+        } else {
+            kiosk.Navigate(StoppedPageAddress());
+            kiosk.PosForm();
+        }
+    } else {
+        const std::string mainPage = MainPageAddress();
+        if (wsState != oldWsState || kiosk.LocationURL() != mainPage) {
+            kiosk.Navigate(mainPage);
+        }
+        if (oldWsState == -1) {
+            m_link.SendMessageText("36|");  // the workstation is back
+        }
+    }
+    if (wsState != 1) {
+        // In state 1 the profile handler sends it once the profile is applied.
+        m_caps.watcher.SendMessageToExe("KOW_Update_State",
+                                        NumberRules::Format(static_cast<std::int64_t>(wsState)));
+    }
+    // Then the action of the state.
+    switch (wsState) {
+        case -1:
+            m_caps.lock.LockWorkstation();
+            if (oldWsState != -1) {
+                m_caps.advertising.DeactivateAdvertisements();
+            }
+            break;
+        case 0:
+        case 2:
+            if (oldWsState == 1) {
+                m_caps.profile.LoadProfile(LogoffProfileAddress());
+            }
+            m_caps.lock.LockWorkstation();
+            if (oldWsState == -1) {
+                m_caps.lock.EnableCtrlAltDel(0);
+            }
+            break;
+        case 1:
+            if (oldWsState == 1) {
+                m_caps.billing.UpdateBillingInformation();
+            } else {
+                StartSession();
+            }
+            kiosk.SetCaption("Ko  <" + amount + "> <" + ElapsedTime + ">");
+            m_caps.lock.UnlockWorkstation();
+            break;
+        case 6:
+            m_caps.power.ShutDown();
+            break;
+        case 10:
+            m_caps.power.Restart();
+            break;
+        case 13:
+            m_caps.lock.LockWorkstation();
+            break;
+        default:
+            break;  // other states get only the common actions
+    }
+}
+
+void wsClient::StartSession() {
+    const WorkstationOptions& o = m_globals.options;
+    m_globals.MainWindowMinimized = o.MinimizeInUse != 0;
+    m_caps.kiosk.SetMainWindowMinimized(m_globals.MainWindowMinimized);
+    if (o.MinimizeInUse != 0) {
+        m_caps.kiosk.DisplayMinimizedWindow();
+    } else {
+        m_caps.kiosk.DispalyNormalWindow();
+    }
+    if (o.KeepOnTop != 0) {
+        m_caps.kiosk.SetWindowFocusTimer(true);
+    }
+    m_caps.profile.LoadProfile(LogonProfileAddress());
+}
+
+void wsClient::SendPing() {
+    m_link.SendMessageText(" 25|");
+}
+
+void wsClient::logonCustomer(const std::string& CustomerId, const std::string& customerPassword) {
+    m_link.SendMessageText(" 1|" + CustomerId + "|" + customerPassword + "||||");
+}
+
+void wsClient::logoffUser() {
+    m_link.SendMessageText(" 2");
+}
+
+void wsClient::CloseClient() {
+    if (m_closeClient) {
+        m_closeClient();
+    }
+}
+
+std::string wsClient::MainPageAddress() const {
+    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
+           "/ws/wsMain.asp?wsName=" + m_globals.WorkstationName;
+}
+
+std::string wsClient::LogonProfileAddress() const {
+    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
+           "/ws/wsLogonProfile.asp?wsName=" + m_globals.WorkstationName;
+}
+
+std::string wsClient::LogoffProfileAddress() const {
+    return LogonProfileAddress() + "&action=Logoff";
+}
+
+std::string wsClient::StoppedPageAddress() const {
+    return m_globals.ProgramFolder + "/wsStopped.htm";
+}
+
+}  // namespace ko

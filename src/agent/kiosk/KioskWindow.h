@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace ko {
+
+// The main kiosk window `frmLogon` and its browser, as the rest of the agent drives it.
+class KioskWindow {
+  public:
+    virtual ~KioskWindow() = default;
+
+    // The browser.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual std::string LocationURL() = 0;
+    // The file name of the shown page ("wsStopped.htm"), without folder or query.
+    virtual std::string LocationName() = 0;
+    virtual void SetBodyHtml(const std::string& html) = 0;
+    virtual void MoveBrowserToTopLeft() = 0;
+
+    // The window.
+    virtual void ShowMainForm() = 0;
+    virtual void HideMainForm() = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void DisplayMinimizedWindow() = 0;
+    virtual void DispalyNormalWindow() = 0;
+    // Places the main window from the page's layout values and the work area.
+    virtual void PosForm() = 0;
+    virtual void SetWindowFocusTimer(bool enabled) = 0;  // tmrWindowFocus
+    virtual void SetMainWindowMinimized(bool minimized) = 0;
+    virtual void SetMainPosition(const std::string& vertical, const std::string& horizontal) = 0;
+};
+
+}  // namespace ko

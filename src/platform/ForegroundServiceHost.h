@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/ServiceManager.h"
+
+namespace ko {
+
+class EventLoop;
+
+// The service-host role in the current process, without a service manager: `--foreground` runs
+// the agent this way (under systemd, in the demo, in tests and when debugging). Start is posted
+// when the body attaches; Stop is posted when the agent asks to stop or the program is told to
+// end (a signal on Linux).
+class ForegroundServiceHost : public ServiceHost {
+  public:
+    void Attach(EventLoop& loop, Handler& handler) override;
+    void RequestStop() override;
+    void ReportStopped(int exitCode) override;
+
+    // Delivers Stop through the loop, once.
+    void PostStop();
+    int ExitCode() const { return m_exitCode; }
+
+  private:
+    EventLoop* m_loop = nullptr;
+    Handler* m_handler = nullptr;
+    bool m_stopPosted = false;
+    int m_exitCode = 0;
+};
+
+}  // namespace ko
