@@ -1,0 +1,217 @@
+#include "platform/linux/LinuxTcpClientSocket.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/linux/UniqueFd.h"
+
+namespace ko {
+namespace {
+
+struct Recorder : TcpClientSocket::Handler {
+    std::vector<std::string> events;
+    std::size_t lastTotal = 0;
+    int errorNumber = 0;
+    std::string errorText;
+    std::function<void()> onData;
+
+    void OnConnect() override { events.push_back("connect"); }
+    void OnDataArrival(std::size_t bytesTotal) override {
+        events.push_back("data");
+        lastTotal = bytesTotal;
+        if (onData) {
+            onData();
+        }
+    }
+    void OnSendComplete() override { events.push_back("sent"); }
+    void OnClose() override { events.push_back("close"); }
+    void OnError(int number, const std::string& description) override {
+        events.push_back("error");
+        errorNumber = number;
+        errorText = description;
+    }
+    int Count(const std::string& name) const {
+        return static_cast<int>(std::count(events.begin(), events.end(), name));
+    }
+};
+
+// A loopback listener on a port the kernel picks.
+struct Listener {
+    UniqueFd fd;
+    std::uint16_t port = 0;
+
+    Listener() {
+        fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(fd.Get(), 4), 0);
+        socklen_t length = sizeof address;
+        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    UniqueFd Accept() { return UniqueFd(::accept4(fd.Get(), nullptr, nullptr, SOCK_CLOEXEC)); }
+};
+
+bool RunFor(LinuxEventLoop& loop, std::int64_t limitMs, const std::function<bool()>& done) {
+    const std::int64_t end = loop.NowMs() + limitMs;
+    EventLoop::TimerId guard = loop.AddTimer([] {});
+    loop.SetTimerInterval(guard, static_cast<std::uint32_t>(limitMs));
+    loop.RunUntil([&] { return done() || loop.NowMs() >= end; });
+    loop.RemoveTimer(guard);
+    return done();
+}
+
+std::string ReadSome(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 1000) <= 0) {
+        return std::string();
+    }
+    char buffer[256];
+    ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(LinuxTcpClientSocket, ConnectsSaysHelloBothWaysAndReportsPeerCloseOnce) {
+    LinuxEventLoop loop;
+    Listener listener;
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.port));
+    EXPECT_TRUE(recorder.events.empty());  // never from inside Connect
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("connect") == 1; }));
+    UniqueFd server = listener.Accept();
+    ASSERT_TRUE(server);
+    EXPECT_EQ(socket.LocalIP(), "127.0.0.1");
+
+    ASSERT_TRUE(socket.SendData("hello server"));
+    EXPECT_EQ(recorder.Count("sent"), 0);  // posted, not inside SendData
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("sent") == 1; }));
+    EXPECT_EQ(ReadSome(server.Get()), "hello server");
+
+    ASSERT_EQ(::send(server.Get(), "hello client", 12, 0), 12);
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("data") == 1; }));
+    EXPECT_EQ(recorder.lastTotal, 12u);
+    EXPECT_EQ(socket.GetData(), "hello client");
+    EXPECT_EQ(socket.GetData(), "");
+
+    ASSERT_EQ(::send(server.Get(), "bye", 3, 0), 3);
+    server.Reset();
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("close") == 1; }));
+    EXPECT_EQ(socket.GetData(), "bye");  // data before the close is delivered first
+    loop.PumpPending();
+    EXPECT_EQ(recorder.Count("close"), 1);
+    EXPECT_EQ(recorder.Count("error"), 0);
+    EXPECT_FALSE(socket.SendData("late"));
+
+    // After Close the same object connects again.
+    socket.Close();
+    ASSERT_TRUE(socket.Connect("localhost", listener.port));
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("connect") == 2; }));
+}
+
+TEST(LinuxTcpClientSocket, RefusedPortReportsErrorThroughTheLoop) {
+    LinuxEventLoop loop;
+    std::uint16_t port = 0;
+    {
+        Listener closed;  // take a free port, then stop listening on it
+        port = closed.port;
+    }
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", port));
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("error") == 1; }));
+    EXPECT_EQ(recorder.errorNumber, ECONNREFUSED);
+    EXPECT_FALSE(recorder.errorText.empty());
+    EXPECT_EQ(recorder.Count("connect"), 0);
+    EXPECT_FALSE(socket.SendData("x"));
+}
+
+TEST(LinuxTcpClientSocket, EmptyOrUnresolvableHostFailsAtOnceWithoutNotice) {
+    LinuxEventLoop loop;
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+    EXPECT_FALSE(socket.Connect("", 9678));
+    EXPECT_FALSE(socket.Connect("no-such-host.invalid", 9678));
+    loop.PumpPending();
+    EXPECT_TRUE(recorder.events.empty());
+    EXPECT_FALSE(socket.LocalHostName().empty());
+    EXPECT_FALSE(socket.LocalIP().empty());
+}
+
+TEST(LinuxTcpClientSocket, LargeSendCompletesOnceWhenTheQueueDrains) {
+    LinuxEventLoop loop;
+    Listener listener;
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.port));
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("connect") == 1; }));
+    UniqueFd server = listener.Accept();
+
+    const std::string big(8 * 1024 * 1024, 'x');
+    ASSERT_TRUE(socket.SendData(big));
+    loop.PumpPending();
+    EXPECT_EQ(recorder.Count("sent"), 0);  // the peer has not read yet
+
+    std::size_t received = 0;
+    LinuxEventLoop::WatchId reader = loop.WatchFd(server.Get(), POLLIN, [&](short) {
+        char buffer[65536];
+        ssize_t n = ::recv(server.Get(), buffer, sizeof buffer, 0);
+        received += n > 0 ? static_cast<std::size_t>(n) : 0;
+    });
+    ASSERT_TRUE(RunFor(loop, 5000, [&] { return received == big.size(); }));
+    RunFor(loop, 1000, [&] { return recorder.Count("sent") == 1; });
+    loop.UnwatchFd(reader);
+    EXPECT_EQ(recorder.Count("sent"), 1);
+}
+
+TEST(LinuxTcpClientSocket, CloseIsSilentAndDropsPendingNotices) {
+    LinuxEventLoop loop;
+    Listener listener;
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.port));
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("connect") == 1; }));
+    UniqueFd server = listener.Accept();
+    ASSERT_TRUE(socket.SendData("x"));
+    socket.Close();
+    server.Reset();
+    RunFor(loop, 50, [] { return false; });
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"connect"}));
+}
+
+TEST(LinuxTcpClientSocket, HandlerMayCloseTheSocketInsideDataArrival) {
+    LinuxEventLoop loop;
+    Listener listener;
+    LinuxTcpClientSocket socket(loop);
+    Recorder recorder;
+    recorder.onData = [&] { socket.Close(); };
+    socket.SetHandler(&recorder);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.port));
+    ASSERT_TRUE(RunFor(loop, 1000, [&] { return recorder.Count("connect") == 1; }));
+    UniqueFd server = listener.Accept();
+    ASSERT_EQ(::send(server.Get(), "last words", 10, 0), 10);
+    server.Reset();  // data and end of stream arrive together
+    RunFor(loop, 100, [&] { return false; });
+    EXPECT_EQ(recorder.Count("data"), 1);
+    EXPECT_EQ(recorder.Count("close"), 0);
+    EXPECT_EQ(socket.GetData(), "");
+}
+
+}  // namespace
+}  // namespace ko
