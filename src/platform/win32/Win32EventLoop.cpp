@@ -1,0 +1,226 @@
+#include "platform/win32/Win32EventLoop.h"
+
+#include <utility>
+
+#include "shared/Guard.h"
+#include "shared/Logger.h"
+
+namespace ko {
+
+namespace {
+
+constexpr const char* kWindowClass = "OstrelLoopWindow";
+// A posted task travels as a heap-allocated std::function in lParam of this message.
+constexpr UINT kTaskMessage = WM_APP + 1;
+// Private messages handed out by RegisterHandler.
+constexpr UINT kFirstHandlerMessage = WM_APP + 0x100;
+constexpr UINT kLastHandlerMessage = 0xBFFF;
+
+bool RegisterWindowClassOnce(HINSTANCE instance) {
+    WNDCLASSA existing = {};
+    if (GetClassInfoA(instance, kWindowClass, &existing)) {
+        return true;
+    }
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kWindowClass;
+    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+Win32EventLoop::Win32EventLoop() : m_nextMessage(kFirstHandlerMessage) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!RegisterWindowClassOnce(instance)) {
+        Logger::Error("Win32EventLoop: window class not registered");
+        return;
+    }
+    // The class's procedure is DefWindowProc, so creation needs no instance pointer; the loop's own
+    // procedure is put in place once the window knows which loop it belongs to.
+    m_window.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   instance, nullptr));
+    if (!m_window) {
+        Logger::Error("Win32EventLoop: message window not created");
+        return;
+    }
+    SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(m_window.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+}
+
+Win32EventLoop::~Win32EventLoop() {
+    if (m_window) {
+        for (const auto& entry : m_timers) {
+            KillTimer(m_window.Get(), entry.first);
+        }
+        // Tasks still queued own their heap copies; free them without running them.
+        MSG msg;
+        while (PeekMessageA(&msg, m_window.Get(), kTaskMessage, kTaskMessage, PM_REMOVE)) {
+            delete reinterpret_cast<std::function<void()>*>(msg.lParam);
+        }
+        SetWindowLongPtrA(m_window.Get(), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+        m_window.Reset();
+    }
+    if (m_quitInQueue) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+}
+
+std::int64_t Win32EventLoop::NowMs() const {
+    return m_ticks.Extend(GetTickCount());
+}
+
+EventLoop::TimerId Win32EventLoop::AddTimer(std::function<void()> onTick) {
+    TimerId id = m_nextTimerId++;
+    auto timer = std::make_shared<Timer>();
+    timer->onTick = std::move(onTick);
+    m_timers.emplace(id, std::move(timer));
+    return id;
+}
+
+bool Win32EventLoop::SetTimerInterval(TimerId id, std::uint32_t intervalMs) {
+    if (intervalMs > kMaxTimerInterval || m_timers.count(id) == 0 || !m_window) {
+        return false;
+    }
+    if (intervalMs == 0) {
+        KillTimer(m_window.Get(), id);
+        return true;
+    }
+    // SetTimer on an existing id replaces the timer, so the count starts again.
+    return SetTimer(m_window.Get(), id, intervalMs, nullptr) != 0;
+}
+
+void Win32EventLoop::RemoveTimer(TimerId id) {
+    if (m_timers.erase(id) != 0 && m_window) {
+        KillTimer(m_window.Get(), id);
+    }
+}
+
+void Win32EventLoop::Post(std::function<void()> task) {
+    // Called from other threads too (the service control handler): touch nothing but the window
+    // handle, which is fixed for the loop's life.
+    auto* heapTask = new std::function<void()>(std::move(task));
+    if (!m_window ||
+        !PostMessageA(m_window.Get(), kTaskMessage, 0, reinterpret_cast<LPARAM>(heapTask))) {
+        delete heapTask;
+        Logger::Error("Win32EventLoop: task not posted");
+    }
+}
+
+bool Win32EventLoop::Deliver(const MSG& msg) {
+    if (msg.message == WM_QUIT) {
+        m_quitInQueue = false;
+        if (!m_quitRequested) {
+            m_quitRequested = true;
+            m_exitCode = static_cast<int>(msg.wParam);
+        }
+        return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void Win32EventLoop::PumpPending() {
+    MSG msg;
+    while (!m_quitRequested && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!Deliver(msg)) {
+            break;
+        }
+    }
+}
+
+void Win32EventLoop::RunUntil(const std::function<bool()>& done) {
+    MSG msg;
+    while (!m_quitRequested && !done()) {
+        BOOL result = GetMessageA(&msg, nullptr, 0, 0);
+        if (result == -1) {
+            Logger::Error("Win32EventLoop: GetMessage failed");
+            return;
+        }
+        if (!Deliver(msg)) {
+            return;
+        }
+    }
+}
+
+int Win32EventLoop::Run() {
+    RunUntil([] { return false; });
+    return m_exitCode;
+}
+
+void Win32EventLoop::Quit(int exitCode) {
+    if (m_quitRequested) {
+        return;
+    }
+    m_quitRequested = true;
+    m_exitCode = exitCode;
+    // WM_QUIT also ends modal loops of the system (message boxes) that the program may be in.
+    PostQuitMessage(exitCode);
+    m_quitInQueue = true;
+}
+
+UINT Win32EventLoop::RegisterHandler(MessageHandler handler) {
+    if (m_nextMessage > kLastHandlerMessage) {
+        return 0;
+    }
+    UINT message = m_nextMessage++;
+    m_handlers.emplace(message, std::move(handler));
+    return message;
+}
+
+void Win32EventLoop::UnregisterHandler(UINT message) {
+    m_handlers.erase(message);
+}
+
+LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+    auto* loop = reinterpret_cast<Win32EventLoop*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (loop == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return loop->HandleMessage(window, message, wParam, lParam);
+}
+
+LRESULT Win32EventLoop::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTaskMessage) {
+        std::unique_ptr<std::function<void()>> task(
+            reinterpret_cast<std::function<void()>*>(lParam));
+        if (task && *task) {
+            Guarded("posted task", [&] { (*task)(); });
+        }
+        return 0;
+    }
+    if (message == WM_TIMER) {
+        OnTimer(static_cast<TimerId>(wParam));
+        return 0;
+    }
+    auto found = m_handlers.find(message);
+    if (found != m_handlers.end()) {
+        // A copy, so that a handler may unregister itself while it runs.
+        MessageHandler handler = found->second;
+        LRESULT result = 0;
+        Guarded("window message", [&] { result = handler(wParam, lParam); });
+        return result;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Win32EventLoop::OnTimer(TimerId id) {
+    auto found = m_timers.find(id);
+    if (found == m_timers.end()) {
+        return;
+    }
+    // Holding the entry keeps the callback alive even when it removes its own timer.
+    std::shared_ptr<Timer> timer = found->second;
+    if (timer->running || !timer->onTick) {
+        return;
+    }
+    timer->running = true;
+    Guarded("timer", [&] { timer->onTick(); });
+    timer->running = false;
+}
+
+}  // namespace ko

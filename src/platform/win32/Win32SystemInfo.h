@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/SystemInfo.h"
+#include "platform/win32/Win32Handles.h"
+
+namespace ko {
+
+// System information from kernel32 and the registry.
+class Win32SystemInfo : public SystemInfo {
+  public:
+    OsVersion Version() override;
+    std::optional<int> ProductType() override;
+    std::optional<std::string> ComputerName() override;
+    bool AnotherInstanceRunning() override;
+    std::string ProgramFolder() override;
+    std::string ExecutableName() override;
+    std::string MachineIdentity() override;
+
+    // The name of the marker that one running copy of the program holds.
+    std::string InstanceMarkerName();
+
+  private:
+    // Held for the life of this object (the program keeps it for the process's life), so that
+    // copies started later see it.
+    UniqueHandle m_instanceMarker;
+    std::optional<bool> m_anotherInstance;
+};
+
+}  // namespace ko
