@@ -39,7 +39,8 @@ class RegistryModule {
 
     // Agent settings under HKEY_LOCAL_MACHINE. Sections "spooldirectory" (read only) and
     // "windowslogon" name system keys, in any letter case; every other section is a sub-key of
-    // the settings key, and the empty section is the settings key itself.
+    // the settings key, and the empty section is the settings key itself. A missing value gives
+    // the default; a value of a type QueryValue does not read (REG_EXPAND_SZ, ...) gives "".
     std::string ReadSetting(std::string_view section, const std::string& name,
                             const std::string& defaultValue);
     void WriteSetting(std::string_view section, const std::string& name, const std::string& value);

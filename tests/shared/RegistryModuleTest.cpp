@@ -96,6 +96,8 @@ TEST_F(RegistryModuleTest, ReadSettingResolvesSections) {
     EXPECT_EQ(m_module.ReadSetting("NetConfig", "Port", "1"), "9678");
     EXPECT_EQ(m_module.ReadSetting("NetConfig", "Server", "none"), "none");
     EXPECT_EQ(m_module.ReadSetting("Other", "Left", "dflt"), "dflt");
+    m_fake.Put(RegRoot::LocalMachine, kSettings, "Expand", RegData{2, std::string("%x%\0", 4)});
+    EXPECT_EQ(m_module.ReadSetting("", "Expand", "dflt"), "");
 }
 
 TEST_F(RegistryModuleTest, WriteSettingCreatesTheSectionWithClassOne) {
