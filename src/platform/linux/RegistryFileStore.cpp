@@ -1,0 +1,271 @@
+#include "platform/linux/RegistryFileStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/linux/UniqueFd.h"
+#include "shared/Logger.h"
+
+namespace ko {
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string ParentFolder(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool MakeFolders(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) {
+        return S_ISDIR(info.st_mode);
+    }
+    const std::string parent = ParentFolder(folder);
+    if (parent != folder && !MakeFolders(parent)) {
+        return false;
+    }
+    return ::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+bool LockFd(int fd, int operation) {
+    while (::flock(fd, operation) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Opens and locks the sibling lock file. A reader that cannot create it (a folder it may not
+// write, or none yet) reads without it: the rename of every change keeps a read whole anyway.
+UniqueFd TakeLock(const std::string& path, bool exclusive) {
+    const std::string lockPath = path + ".lock";
+    UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd) {
+        fd.Reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    }
+    if (fd && !LockFd(fd.Get(), exclusive ? LOCK_EX : LOCK_SH)) {
+        fd.Reset();
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+RegistryFileStore::RegistryFileStore(std::string path) : m_path(std::move(path)) {}
+
+std::string RegistryFileStore::DefaultPath() {
+    std::string path = Env("OSTREL_REGISTRY");
+    if (!path.empty()) {
+        return path;
+    }
+    if (::geteuid() == 0) {
+        return "/var/lib/ostrel/registry.reg";
+    }
+    std::string state = Env("XDG_STATE_HOME");
+    if (state.empty() || state.front() != '/') {
+        std::string home = Env("HOME");
+        if (home.empty()) {
+            if (const passwd* entry = ::getpwuid(::geteuid()); entry != nullptr) {
+                home = entry->pw_dir;
+            }
+        }
+        state = home + "/.local/state";
+    }
+    return state + "/ostrel/registry.reg";
+}
+
+void RegistryFileStore::Refresh() {
+    UniqueFd lock = TakeLock(m_path, false);
+    LoadIfChanged();
+}
+
+void RegistryFileStore::LoadIfChanged() {
+    UniqueFd file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    Stamp stamp;
+    struct stat info {};
+    if (file && ::fstat(file.Get(), &info) == 0) {
+        stamp.exists = true;
+        stamp.device = info.st_dev;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modifiedNs =
+            static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+        stamp.changedNs =
+            static_cast<long long>(info.st_ctim.tv_sec) * 1000000000LL + info.st_ctim.tv_nsec;
+    } else if (file || errno != ENOENT) {
+        // Unreadable (permissions, I/O): keep what we know rather than forget every value.
+        Logger::Debug("RegistryFileStore: cannot read " + m_path + ": " + std::strerror(errno));
+        return;
+    }
+    if (stamp == m_stamp) {
+        return;
+    }
+    std::string text;
+    if (stamp.exists) {
+        char buffer[65536];
+        for (;;) {
+            ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                Logger::Debug("RegistryFileStore: read failed: " +
+                              std::string(std::strerror(errno)));
+                return;
+            }
+            if (n == 0) {
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    m_document = RegistryDocument::Parse(text);
+    m_stamp = stamp;
+}
+
+template <typename Change>
+bool RegistryFileStore::Modify(Change change) {
+    if (!MakeFolders(ParentFolder(m_path))) {
+        return false;
+    }
+    UniqueFd lock = TakeLock(m_path, true);
+    if (!lock) {
+        return false;  // without the lock a change could overwrite the other program's
+    }
+    LoadIfChanged();
+    RegistryDocument copy = m_document;
+    bool changed = false;
+    if (!change(copy, changed)) {
+        return false;
+    }
+    if (!changed) {
+        return true;
+    }
+    if (!WriteFile(copy.Serialize())) {
+        return false;
+    }
+    m_document = std::move(copy);
+    m_stamp = Stamp{};
+    LoadIfChanged();  // takes the new file's stamp (and reads back what was written)
+    return true;
+}
+
+bool RegistryFileStore::WriteFile(const std::string& text) {
+    const std::string newPath = m_path + ".new";
+    mode_t mode = 0644;
+    struct stat old {};
+    if (::stat(m_path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    }
+    UniqueFd file(::open(newPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+    bool ok = static_cast<bool>(file);
+    ok = ok && ::fchmod(file.Get(), mode) == 0;
+    ok = ok && WriteAll(file.Get(), text);
+    ok = ok && ::fsync(file.Get()) == 0;
+    ok = file.Reset() && ok;
+    ok = ok && ::rename(newPath.c_str(), m_path.c_str()) == 0;
+    if (!ok) {
+        Logger::Debug("RegistryFileStore: cannot write " + m_path + ": " + std::strerror(errno));
+        ::unlink(newPath.c_str());
+        return false;
+    }
+    // The rename itself is durable only once the folder is synced.
+    UniqueFd folder(::open(ParentFolder(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder) {
+        ::fsync(folder.Get());
+    }
+    return true;
+}
+
+std::optional<RegData> RegistryFileStore::QueryValue(RegRoot root, const std::string& path,
+                                                     const std::string& name) {
+    Refresh();
+    const RegData* data = m_document.FindValue(root, path, name);
+    if (data == nullptr) {
+        return std::nullopt;
+    }
+    return *data;
+}
+
+bool RegistryFileStore::SetValue(RegRoot root, const std::string& path, const std::string& name,
+                                 const RegData& data) {
+    // A missing key fails without taking the write lock.
+    Refresh();
+    if (!m_document.KeyExists(root, path)) {
+        return false;
+    }
+    return Modify([&](RegistryDocument& document, bool& changed) {
+        return document.SetValue(root, path, name, data, changed);
+    });
+}
+
+bool RegistryFileStore::CreateKey(RegRoot root, const std::string& path, const std::string&) {
+    return Modify([&](RegistryDocument& document, bool& changed) {
+        return document.CreateKey(root, path, changed);
+    });
+}
+
+bool RegistryFileStore::DeleteKey(RegRoot root, const std::string& path) {
+    Refresh();
+    if (!m_document.KeyExists(root, path)) {
+        return false;
+    }
+    return Modify([&](RegistryDocument& document, bool& changed) {
+        changed = document.DeleteKey(root, path);
+        return changed;
+    });
+}
+
+bool RegistryFileStore::DeleteValue(RegRoot root, const std::string& path,
+                                    const std::string& name) {
+    Refresh();
+    if (m_document.FindValue(root, path, name) == nullptr) {
+        return false;
+    }
+    return Modify([&](RegistryDocument& document, bool& changed) {
+        changed = document.DeleteValue(root, path, name);
+        return changed;
+    });
+}
+
+long RegistryFileStore::LoadKey(RegRoot, const std::string&, const std::string&) {
+    return kNotSupported;
+}
+
+long RegistryFileStore::UnloadKey(RegRoot, const std::string&) {
+    return kNotSupported;
+}
+
+}  // namespace ko

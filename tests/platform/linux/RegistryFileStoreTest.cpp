@@ -1,0 +1,271 @@
+#include "platform/linux/RegistryFileStore.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace ko {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "ko-registry-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+  private:
+    fs::path m_path;
+};
+
+RegData Sz(const std::string& text) {
+    return RegData{kRegSz, text + '\0'};
+}
+RegData Dword(std::uint32_t n) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) {
+        bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
+    }
+    return RegData{kRegDword, bytes};
+}
+bool Same(const std::optional<RegData>& a, const RegData& b) {
+    return a && a->type == b.type && a->bytes == b.bytes;
+}
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string kSettings = "SOFTWARE\\Ostrel Software\\Ostrel\\1\\NetConfig";
+
+TEST(RegistryFileStore, EveryTypeSurvivesTheFileRoundTrip) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    const std::vector<std::pair<std::string, RegData>> values = {
+        {"Server", Sz("10.0.0.1")},
+        {"Tricky", Sz("C:\\Program Files\\\"quoted\" caf\xE9")},
+        {"Empty", Sz("")},
+        {"Port", Dword(42)},
+        {"Big", Dword(0xFFFFFFFF)},
+        {"Bytes", RegData{kRegBinary, std::string("\x01\x0a\xff", 3)}},
+        {"Long", RegData{kRegBinary, std::string(100, '\x5a')}},
+        {"Multi", RegData{7, std::string("a\0b\0\0", 5)}},
+        {"NoNul", RegData{kRegSz, "abc"}},
+        {"Lines", Sz("one\r\ntwo")},
+        {"ShortDword", RegData{kRegDword, "\x01\x02"}},
+        {"", Sz("default")},
+    };
+    {
+        RegistryFileStore store(path);
+        ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, kSettings, "1"));
+        for (const auto& [name, data] : values) {
+            ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, name, data)) << name;
+        }
+    }
+    RegistryFileStore reopened(path);
+    for (const auto& [name, data] : values) {
+        EXPECT_TRUE(Same(reopened.QueryValue(RegRoot::LocalMachine, kSettings, name), data))
+            << name;
+    }
+
+    const std::string text = ReadText(path);
+    EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n", 0), 0u);
+    EXPECT_NE(text.find("\r\n\"Port\"=dword:0000002a\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\"Bytes\"=hex:01,0a,ff\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\"Multi\"=hex(7):61,00,62,00,00\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Tricky\"=\"C:\\\\Program Files\\\\\\\"quoted\\\" caf\xE9\""),
+              std::string::npos);
+    EXPECT_NE(text.find("]\r\n@=\"default\"\r\n"), std::string::npos);  // default value first
+    EXPECT_NE(text.find(",\\\r\n  5a,"), std::string::npos);            // long lists wrap
+}
+
+TEST(RegistryFileStore, NamesIgnoreCaseAndKeepTheCaseTheyWereCreatedWith) {
+    TempFolder folder;
+    RegistryFileStore store(folder.File("registry.reg"));
+    ASSERT_TRUE(store.CreateKey(RegRoot::CurrentUser, "Software\\MyApp\\Caf\xE9", ""));
+    ASSERT_TRUE(store.SetValue(RegRoot::CurrentUser, "SOFTWARE\\myapp\\CAF\xC9", "Left", Sz("1")));
+    ASSERT_TRUE(store.SetValue(RegRoot::CurrentUser, "software\\MYAPP\\caf\xE9", "LEFT", Sz("2")));
+    EXPECT_TRUE(
+        Same(store.QueryValue(RegRoot::CurrentUser, "Software\\MyApp\\Caf\xE9", "left"), Sz("2")));
+    // A key created again under another case keeps its first spelling.
+    ASSERT_TRUE(store.CreateKey(RegRoot::CurrentUser, "SOFTWARE\\MYAPP\\CAF\xC9\\Sub", ""));
+
+    const std::string text = ReadText(folder.File("registry.reg"));
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\MyApp\\Caf\xE9]\r\n\"Left\"=\"2\""),
+              std::string::npos);
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\MyApp\\Caf\xE9\\Sub]"), std::string::npos);
+    EXPECT_EQ(text.find("LEFT"), std::string::npos);
+    // The roots are separate trees.
+    EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, "Software\\MyApp\\Caf\xE9", "Left"));
+}
+
+TEST(RegistryFileStore, KeysAreCreatedWithParentsAndDeletedOnlyWhenEmptyOfSubKeys) {
+    TempFolder folder;
+    RegistryFileStore store(folder.File("registry.reg"));
+    const std::string policies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
+    EXPECT_FALSE(store.SetValue(RegRoot::CurrentUser, policies + "\\System", "X", Dword(1)));
+    EXPECT_FALSE(fs::exists(folder.File("registry.reg")));  // a refused change writes nothing
+
+    ASSERT_TRUE(store.CreateKey(RegRoot::CurrentUser, policies + "\\System", "4"));
+    EXPECT_TRUE(store.SetValue(RegRoot::CurrentUser, policies, "OnParent", Dword(1)));
+    EXPECT_TRUE(store.SetValue(RegRoot::CurrentUser, policies + "\\System\\", "X", Dword(1)));
+
+    EXPECT_FALSE(store.DeleteKey(RegRoot::CurrentUser, policies));                // has a sub-key
+    EXPECT_FALSE(store.DeleteKey(RegRoot::CurrentUser, policies + "\\Network"));  // missing
+    EXPECT_FALSE(store.DeleteKey(RegRoot::CurrentUser, ""));                      // a root
+    EXPECT_TRUE(store.DeleteKey(RegRoot::CurrentUser, policies + "\\System"));
+    EXPECT_FALSE(store.QueryValue(RegRoot::CurrentUser, policies + "\\System", "X"));
+    EXPECT_TRUE(store.DeleteKey(RegRoot::CurrentUser, policies));
+    EXPECT_FALSE(store.QueryValue(RegRoot::CurrentUser, policies, "OnParent"));
+
+    ASSERT_TRUE(store.CreateKey(RegRoot::Users, "S-1-22-1-1000\\Software", ""));
+    EXPECT_TRUE(store.SetValue(RegRoot::Users, "S-1-22-1-1000\\Software", "V", Sz("v")));
+    EXPECT_FALSE(store.DeleteValue(RegRoot::Users, "S-1-22-1-1000\\Software", "Missing"));
+    EXPECT_TRUE(store.DeleteValue(RegRoot::Users, "S-1-22-1-1000\\Software", "v"));
+    EXPECT_FALSE(store.QueryValue(RegRoot::Users, "S-1-22-1-1000\\Software", "V"));
+
+    // Names that the text form cannot carry are refused rather than corrupting the file.
+    EXPECT_FALSE(store.SetValue(RegRoot::Users, "S-1-22-1-1000\\Software", "a\nb", Sz("x")));
+    EXPECT_FALSE(store.CreateKey(RegRoot::Users, "bad\r\nkey", ""));
+
+    EXPECT_EQ(store.LoadKey(RegRoot::Users, "keyloaded", "/x"), RegistryPrimitives::kNotSupported);
+    EXPECT_EQ(store.UnloadKey(RegRoot::Users, "keyloaded"), RegistryPrimitives::kNotSupported);
+    EXPECT_FALSE(store.EnableHivePrivileges());
+    EXPECT_FALSE(store.DropPrivileges());
+}
+
+TEST(RegistryFileStore, TwoInstancesOnOneFileSeeEachOthersWrites) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    RegistryFileStore agent(path);
+    RegistryFileStore watcher(path);
+    EXPECT_FALSE(watcher.QueryValue(RegRoot::LocalMachine, kSettings, "Server"));
+
+    ASSERT_TRUE(agent.CreateKey(RegRoot::LocalMachine, kSettings, "1"));
+    ASSERT_TRUE(agent.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("a")));
+    EXPECT_TRUE(Same(watcher.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("a")));
+
+    // Each change starts from the other's latest file, so neither loses the other's values.
+    ASSERT_TRUE(watcher.SetValue(RegRoot::LocalMachine, kSettings, "Port", Dword(9678)));
+    ASSERT_TRUE(agent.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("b")));
+    EXPECT_TRUE(Same(watcher.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("b")));
+    EXPECT_TRUE(Same(agent.QueryValue(RegRoot::LocalMachine, kSettings, "Port"), Dword(9678)));
+
+    ASSERT_TRUE(watcher.DeleteValue(RegRoot::LocalMachine, kSettings, "Server"));
+    EXPECT_FALSE(agent.QueryValue(RegRoot::LocalMachine, kSettings, "Server"));
+
+    // A hand edit that keeps the size is still noticed.
+    std::string text = ReadText(path);
+    std::size_t at = text.find("dword:000025ce");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 14, "dword:000025cf");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    EXPECT_TRUE(Same(agent.QueryValue(RegRoot::LocalMachine, kSettings, "Port"), Dword(9679)));
+
+    fs::remove(path);
+    EXPECT_FALSE(agent.QueryValue(RegRoot::LocalMachine, kSettings, "Port"));
+}
+
+TEST(RegistryFileStore, WritesCreateTheFolderAndReplaceTheFileWhole) {
+    TempFolder folder;
+    const std::string path = folder.File("state/ostrel/registry.reg");
+    RegistryFileStore store(path);
+    EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, kSettings, "Server"));
+    EXPECT_FALSE(fs::exists(folder.File("state")));  // reading creates nothing
+
+    ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, kSettings, "1"));
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "N", Dword(i)));
+    }
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + ".new"));
+    EXPECT_TRUE(fs::exists(path + ".lock"));
+    EXPECT_TRUE(
+        Same(RegistryFileStore(path).QueryValue(RegRoot::LocalMachine, kSettings, "N"), Dword(4)));
+}
+
+TEST(RegistryFileStore, BadlyEditedFileLoadsWhatItCan) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    std::ofstream(path, std::ios::binary) << "\"Orphan\"=\"before any key\"\n"
+                                             "garbage line\n"
+                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n"
+                                             "\"Good\"=\"yes\"\n"
+                                             "\"Unterminated\"=\"no\n"
+                                             "\"Trailing\"=\"x\" junk\n"
+                                             "\"BadHex\"=hex:01,zz\n"
+                                             "\"BadDword\"=dword:123456789\n"
+                                             "\"NoEquals\" \"x\"\n"
+                                             "; a comment\n"
+                                             "\"Wrapped\"=hex:01,02,\\\n"
+                                             "   03\n"
+                                             "  \"Dw\" = DWORD:2A\n"
+                                             "[HKEY_NOWHERE\\X]\n"
+                                             "\"Lost\"=\"x\"\n"
+                                             "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\n"
+                                             "\"AlsoLost\"=\"x\"\n"
+                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Broken\n"
+                                             "\"Lost2\"=\"x\"\n"
+                                             "[hkey_current_user\\Env]\n"
+                                             "@=\"d\"\n"
+                                             "\"Good\"=\"again\"\n";
+    RegistryFileStore store(path);
+    const std::string ab = "SOFTWARE\\A\\B";
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, ab, "Good"), Sz("yes")));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, ab, "Wrapped"),
+                     RegData{kRegBinary, "\x01\x02\x03"}));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, ab, "Dw"), Dword(42)));
+    for (const char* name : {"Unterminated", "Trailing", "BadHex", "BadDword", "NoEquals"}) {
+        EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, ab, name)) << name;
+    }
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Env", ""), Sz("d")));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Env", "Good"), Sz("again")));
+    EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\Gone", "AlsoLost"));
+    // A section implies its parents, so the parent cannot be deleted under it.
+    EXPECT_FALSE(store.DeleteKey(RegRoot::LocalMachine, "SOFTWARE\\A"));
+    // And the store still takes changes, writing back a clean file.
+    EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, ab, "New", Sz("n")));
+    RegistryFileStore reread(path);
+    EXPECT_TRUE(Same(reread.QueryValue(RegRoot::LocalMachine, ab, "Good"), Sz("yes")));
+    EXPECT_EQ(ReadText(path).find("garbage"), std::string::npos);
+}
+
+TEST(RegistryFileStore, DefaultPathFollowsTheEnvironment) {
+    const char* saved = std::getenv("OSTREL_REGISTRY");
+    std::string savedValue = saved != nullptr ? saved : "";
+    ::setenv("OSTREL_REGISTRY", "/tmp/elsewhere.reg", 1);
+    EXPECT_EQ(RegistryFileStore::DefaultPath(), "/tmp/elsewhere.reg");
+    ::unsetenv("OSTREL_REGISTRY");
+    if (::geteuid() == 0) {
+        EXPECT_EQ(RegistryFileStore::DefaultPath(), "/var/lib/ostrel/registry.reg");
+    } else {
+        const char* state = std::getenv("XDG_STATE_HOME");
+        std::string savedState = state != nullptr ? state : "";
+        ::setenv("XDG_STATE_HOME", "/tmp/state", 1);
+        EXPECT_EQ(RegistryFileStore::DefaultPath(), "/tmp/state/ostrel/registry.reg");
+        if (state != nullptr) {
+            ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_STATE_HOME");
+        }
+    }
+    if (saved != nullptr) {
+        ::setenv("OSTREL_REGISTRY", savedValue.c_str(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace ko
