@@ -20,6 +20,10 @@ std::string PendingCapabilities::LocationName() {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+void PendingCapabilities::CloseWindow(std::int32_t windowHandle) {
+    Note("close window " + NumberRules::Format(std::int64_t{windowHandle}));
+}
+
 void PendingCapabilities::EnableCtrlAltDel(int state) {
     Note(state != 0 ? "secure-attention keys enabled" : "secure-attention keys disabled");
 }

@@ -1,0 +1,51 @@
+#include "fakes/AgentHarness.h"
+
+#include "shared/WireCodec.h"
+
+namespace ko {
+
+AgentHarness::AgentHarness() {
+    registry.CreateKey(RegRoot::LocalMachine, kSettingsKey, "1");
+    SetNetConfig("Server", "10.0.0.1");
+    SetNetConfig("HttpPort", "8080");
+    SetNetConfig("WorkstationName", "WS07");
+}
+
+void AgentHarness::SetNetConfig(const std::string& name, const std::string& value) {
+    registry.PutString(RegRoot::LocalMachine, kSettingsKey, name, value);
+}
+
+std::string AgentHarness::Setting(const std::string& path, const std::string& name) const {
+    auto data = registry.Get(RegRoot::LocalMachine, path, name);
+    if (!data) {
+        return "<missing>";
+    }
+    std::string text = data->bytes;
+    if (!text.empty() && text.back() == '\0') {
+        text.pop_back();
+    }
+    return text;
+}
+
+void AgentHarness::Start() {
+    bool success = false;
+    form.OnServiceStart(success);
+    loop.RunPosted();
+}
+
+void AgentHarness::StartConnected() {
+    Start();
+    loop.Advance(10000);
+    socket.AcceptConnection();
+    loop.RunPosted();
+    socket.TakeSentMessages();
+    recorder.Take();
+}
+
+void AgentHarness::Status(int state, const std::string& amount, const std::string& elapsed) {
+    Server("0|alice|secret|60|5.00|10:00|" + elapsed + "|1.20|" + amount + "|" +
+           std::to_string(state) + "|1|1|00:50|3.50|12.00|10.00|-2.00");
+    loop.RunPosted();
+}
+
+}  // namespace ko
