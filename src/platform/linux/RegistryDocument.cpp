@@ -1,5 +1,7 @@
 #include "platform/linux/RegistryDocument.h"
 
+#include "platform/linux/RegistryText.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,132 +14,6 @@ namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kNewline = "\r\n";
-// Like the registry editor, long hex lists are wrapped with a trailing backslash.
-constexpr std::size_t kHexLineWidth = 77;
-
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    return text;
-}
-
-std::string_view TrimRight(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           RegistryDocument::Fold(text.substr(0, prefix.size())) == RegistryDocument::Fold(prefix);
-}
-
-// Reads a quoted text at the start of text (which begins with the quote); \\ and \" are the
-// escapes. Returns the position after the closing quote, or nothing when it is not closed.
-std::optional<std::size_t> ReadQuoted(std::string_view text, std::string& out) {
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
-            out += text[++i];
-        } else if (c == '"') {
-            return i + 1;
-        } else {
-            out += c;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') {
-            out += '\\';
-        }
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
-// A comma-separated list of hex bytes; false when a token is not one or two hex digits.
-bool ParseHexList(std::string_view text, std::string& bytes) {
-    text = TrimRight(TrimLeft(text));
-    if (text.empty()) {
-        return true;
-    }
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t comma = text.find(',', start);
-        std::string_view token = TrimRight(TrimLeft(
-            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start)));
-        if (token.empty() && comma == std::string_view::npos) {
-            break;  // a trailing comma
-        }
-        if (token.empty() || token.size() > 2) {
-            return false;
-        }
-        int value = 0;
-        for (char c : token) {
-            int digit = HexDigit(c);
-            if (digit < 0) {
-                return false;
-            }
-            value = value * 16 + digit;
-        }
-        bytes += static_cast<char>(value);
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        start = comma + 1;
-    }
-    return true;
-}
-
-bool CanStoreName(std::string_view name) {
-    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
-bool IsPlainString(const RegData& data) {
-    const std::string& b = data.bytes;
-    return !b.empty() && b.back() == '\0' &&
-           b.find_first_of(std::string_view("\r\n\0", 3)) == b.size() - 1;
-}
-
-void AppendHex(std::string& out, std::string line, const std::string& bytes) {
-    char hex[4];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
-        std::string piece = hex;
-        if (i + 1 < bytes.size()) {
-            piece += ',';
-        }
-        if (line.size() + piece.size() > kHexLineWidth && line.back() == ',') {
-            out += line;
-            out += '\\';
-            out += kNewline;
-            line = "  ";
-        }
-        line += piece;
-    }
-    out += line;
-    out += kNewline;
-}
 
 }  // namespace
 
@@ -193,7 +69,7 @@ bool RegistryDocument::SplitPath(std::string_view path, std::vector<std::string>
             path.substr(start, slash == std::string_view::npos ? path.npos : slash - start);
         // Empty parts (a trailing or doubled backslash) are forgiven, as the system forgives them.
         if (!part.empty()) {
-            if (!CanStoreName(part)) {
+            if (!RegistryText::CanStoreName(part)) {
                 return false;
             }
             parts.emplace_back(part);
@@ -270,7 +146,7 @@ const RegData* RegistryDocument::FindValue(RegRoot root, std::string_view path,
 bool RegistryDocument::SetValue(RegRoot root, std::string_view path, std::string_view name,
                                 const RegData& data, bool& changed) {
     Key* key = FindKey(root, path);
-    if (key == nullptr || !CanStoreName(name)) {
+    if (key == nullptr || !RegistryText::CanStoreName(name)) {
         return false;
     }
     const std::string folded = Fold(name);
@@ -336,7 +212,7 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        lines.push_back(TrimRight(text.substr(start, end - start)));
+        lines.push_back(RegistryText::TrimRight(text.substr(start, end - start)));
         start = end + 1;
     }
     RegistryDocument document;
@@ -349,7 +225,7 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
 
 void RegistryDocument::ParseLine(const std::vector<std::string_view>& lines, std::size_t& index,
                                  Key*& current) {
-    std::string_view line = TrimLeft(lines[index]);
+    std::string_view line = RegistryText::TrimLeft(lines[index]);
     if (line.empty() || line.front() == ';' || line == kHeader) {
         return;
     }
@@ -383,80 +259,21 @@ void RegistryDocument::ParseLine(const std::vector<std::string_view>& lines, std
     std::string name;
     std::size_t pos = 1;
     if (line.front() == '"') {
-        std::optional<std::size_t> after = ReadQuoted(line, name);
+        std::optional<std::size_t> after = RegistryText::ReadQuoted(line, name);
         if (!after) {
             return;
         }
         pos = *after;
     }
-    std::string_view rest = TrimLeft(line.substr(pos));
+    std::string_view rest = RegistryText::TrimLeft(line.substr(pos));
     if (rest.empty() || rest.front() != '=') {
         return;
     }
-    rest = TrimLeft(rest.substr(1));
+    rest = RegistryText::TrimLeft(rest.substr(1));
 
     RegData data;
-    if (!rest.empty() && rest.front() == '"') {
-        std::string value;
-        std::optional<std::size_t> after = ReadQuoted(rest, value);
-        if (!after || !TrimLeft(rest.substr(*after)).empty()) {
-            return;
-        }
-        data.type = kRegSz;
-        data.bytes = value + '\0';
-    } else if (StartsWithNoCase(rest, "dword:")) {
-        std::string_view digits = TrimLeft(rest.substr(6));
-        if (digits.empty() || digits.size() > 8) {
-            return;
-        }
-        std::uint32_t number = 0;
-        for (char c : digits) {
-            int digit = HexDigit(c);
-            if (digit < 0) {
-                return;
-            }
-            number = number * 16 + static_cast<std::uint32_t>(digit);
-        }
-        data.type = kRegDword;
-        for (int i = 0; i < 4; ++i) {
-            data.bytes += static_cast<char>((number >> (8 * i)) & 0xFF);
-        }
-    } else if (StartsWithNoCase(rest, "hex")) {
-        rest.remove_prefix(3);
-        data.type = kRegBinary;
-        if (!rest.empty() && rest.front() == '(') {
-            std::size_t close = rest.find(')');
-            if (close == std::string_view::npos || close < 2 || close > 9) {
-                return;
-            }
-            std::uint32_t type = 0;
-            for (char c : rest.substr(1, close - 1)) {
-                int digit = HexDigit(c);
-                if (digit < 0) {
-                    return;
-                }
-                type = type * 16 + static_cast<std::uint32_t>(digit);
-            }
-            data.type = type;
-            rest.remove_prefix(close + 1);
-        }
-        if (rest.empty() || rest.front() != ':') {
-            return;
-        }
-        std::string list(rest.substr(1));
-        // Continuation lines: a trailing backslash joins the next line.
-        while (!list.empty() && list.back() == '\\' && index + 1 < lines.size()) {
-            list.pop_back();
-            list += TrimLeft(lines[++index]);
-        }
-        if (!list.empty() && list.back() == '\\') {
-            list.pop_back();
-        }
-        if (!ParseHexList(list, data.bytes)) {
-            return;
-        }
-    } else {
-        return;  // "=-" (a deletion) or something unknown
+    if (!RegistryText::ParseData(rest, lines, index, data)) {
+        return;  // "=-" (a deletion), or data that cannot be read
     }
 
     const std::string folded = Fold(name);
@@ -490,34 +307,10 @@ std::string RegistryDocument::Serialize() const {
         std::stable_partition(ordered.begin(), ordered.end(),
                               [](const Value* v) { return v->name.empty(); });
         for (const Value* value : ordered) {
-            std::string line = value->name.empty() ? std::string("@") : Quote(value->name);
+            std::string line =
+                value->name.empty() ? std::string("@") : RegistryText::Quote(value->name);
             line += '=';
-            const RegData& data = value->data;
-            if (data.type == kRegSz && IsPlainString(data)) {
-                line += Quote(std::string_view(data.bytes).substr(0, data.bytes.size() - 1));
-                out += line;
-                out += kNewline;
-            } else if (data.type == kRegDword && data.bytes.size() == 4) {
-                std::uint32_t number = 0;
-                for (int i = 3; i >= 0; --i) {
-                    number = (number << 8) | static_cast<unsigned char>(data.bytes[i]);
-                }
-                char hex[16];
-                std::snprintf(hex, sizeof hex, "dword:%08x", number);
-                out += line + hex;
-                out += kNewline;
-            } else {
-                // Binary data, and whatever the plain forms cannot carry exactly (a text without
-                // its NUL or with a line break, a DWORD of the wrong size).
-                if (data.type == kRegBinary) {
-                    line += "hex:";
-                } else {
-                    char prefix[24];
-                    std::snprintf(prefix, sizeof prefix, "hex(%x):", data.type);
-                    line += prefix;
-                }
-                AppendHex(out, std::move(line), data.bytes);
-            }
+            RegistryText::AppendValue(out, std::move(line), value->data);
         }
         out += kNewline;
     }
