@@ -10,7 +10,7 @@ namespace ko {
 namespace {
 
 constexpr const char* kWindowClass = "OstrelLoopWindow";
-// A posted task travels as a heap-allocated std::function in lParam of this message.
+// One of these per posted task wakes the loop to run the next queued task.
 constexpr UINT kTaskMessage = WM_APP + 1;
 // Private messages handed out by RegisterHandler.
 constexpr UINT kFirstHandlerMessage = WM_APP + 0x100;
@@ -53,10 +53,9 @@ Win32EventLoop::~Win32EventLoop() {
         for (const auto& entry : m_timers) {
             KillTimer(m_window.Get(), entry.first);
         }
-        // Tasks still queued own their heap copies; free them without running them.
+        // Wake-ups of tasks that will never run.
         MSG msg;
         while (PeekMessageA(&msg, m_window.Get(), kTaskMessage, kTaskMessage, PM_REMOVE)) {
-            delete reinterpret_cast<std::function<void()>*>(msg.lParam);
         }
         SetWindowLongPtrA(m_window.Get(), GWLP_WNDPROC,
                           reinterpret_cast<LONG_PTR>(&DefWindowProcA));
@@ -99,13 +98,30 @@ void Win32EventLoop::RemoveTimer(TimerId id) {
 }
 
 void Win32EventLoop::Post(std::function<void()> task) {
-    // Called from other threads too (the service control handler): touch nothing but the window
-    // handle, which is fixed for the loop's life.
-    auto* heapTask = new std::function<void()>(std::move(task));
-    if (!m_window ||
-        !PostMessageA(m_window.Get(), kTaskMessage, 0, reinterpret_cast<LPARAM>(heapTask))) {
-        delete heapTask;
-        Logger::Error("Win32EventLoop: task not posted");
+    // Called from other threads too (the service control handler): touch only the task queue,
+    // under its lock, and the window handle, which is fixed for the loop's life.
+    {
+        CriticalSection::Scope scope(m_tasksLock);
+        m_tasks.push_back(std::move(task));
+    }
+    if (!m_window || !PostMessageA(m_window.Get(), kTaskMessage, 0, 0)) {
+        // The task stays queued and runs at the next wake-up.
+        Logger::Error("Win32EventLoop: task wake-up not posted");
+    }
+}
+
+void Win32EventLoop::RunNextTask() {
+    std::function<void()> task;
+    {
+        CriticalSection::Scope scope(m_tasksLock);
+        if (m_tasks.empty()) {
+            return;
+        }
+        task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+    }
+    if (task) {
+        Guarded("posted task", task);
     }
 }
 
@@ -117,6 +133,11 @@ bool Win32EventLoop::Deliver(const MSG& msg) {
             m_exitCode = static_cast<int>(msg.wParam);
         }
         return false;
+    }
+    // The loop's timers have no callback address; a timer message for its window that carries one
+    // was posted by someone else, and dispatching it would call that address.
+    if (msg.message == WM_TIMER && msg.lParam != 0 && msg.hwnd == m_window.Get()) {
+        return true;
     }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
@@ -186,11 +207,7 @@ LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wP
 
 LRESULT Win32EventLoop::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTaskMessage) {
-        std::unique_ptr<std::function<void()>> task(
-            reinterpret_cast<std::function<void()>*>(lParam));
-        if (task && *task) {
-            Guarded("posted task", [&] { (*task)(); });
-        }
+        RunNextTask();
         return 0;
     }
     if (message == WM_TIMER) {

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "platform/EventLoop.h"
+#include "platform/win32/CriticalSection.h"
 #include "platform/win32/TickCounter.h"
 #include "platform/win32/Win32Handles.h"
 
@@ -58,8 +60,13 @@ class Win32EventLoop : public EventLoop {
     void OnTimer(TimerId id);
     // Handles one message taken from the queue; false when it was WM_QUIT.
     bool Deliver(const MSG& msg);
+    void RunNextTask();
 
     UniqueWindow m_window;
+    // Posted tasks wait here; the window only gets a wake-up message per task, so a message that
+    // another process posts to the window can never pass a pointer the loop would call.
+    CriticalSection m_tasksLock;
+    std::deque<std::function<void()>> m_tasks;
     mutable TickCounter m_ticks;
     std::map<TimerId, std::shared_ptr<Timer>> m_timers;
     TimerId m_nextTimerId = 1;

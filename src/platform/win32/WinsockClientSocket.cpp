@@ -107,13 +107,12 @@ bool WinsockClientSocket::SendData(const std::string& bytes) {
     if (!m_connected || !m_socket) {
         return false;
     }
-    std::size_t queuedBefore = m_sendQueue.size();
     m_sendQueue += bytes;
     int error = 0;
     if (!Flush(error)) {
-        // The failed bytes are not this call's to keep: drop them so a later send does not
-        // resend a half-written message.
-        m_sendQueue.resize(std::min(queuedBefore, m_sendQueue.size()));
+        // The connection is broken; the socket's own error notice follows.
+        m_sendQueue.clear();
+        m_sendCompletePending = false;
         return false;
     }
     m_sendCompletePending = true;

@@ -132,6 +132,24 @@ TEST(Win32EventLoop, PostIsSafeFromAnotherThread) {
     poster.join();
 }
 
+// Any process can post to the loop's window; what it posts must never be taken for code to run.
+TEST(Win32EventLoop, ForgedMessagesRunNothing) {
+    Win32EventLoop loop;
+    int ran = 0;
+    EventLoop::TimerId id = loop.AddTimer([&] { ++ran; });
+    for (UINT message = WM_APP; message < WM_APP + 4; ++message) {
+        PostMessageA(loop.NotifyWindow(), message, 0, static_cast<LPARAM>(0x12345678));
+    }
+    PostMessageA(loop.NotifyWindow(), WM_TIMER, id, static_cast<LPARAM>(0x12345678));
+    loop.PumpPending();
+    EXPECT_EQ(ran, 0);
+
+    bool posted = false;
+    loop.Post([&] { posted = true; });
+    loop.PumpPending();
+    EXPECT_TRUE(posted);
+}
+
 TEST(Win32EventLoop, FailingTaskDoesNotStopTheLoop) {
     Win32EventLoop loop;
     bool after = false;
