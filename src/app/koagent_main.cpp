@@ -1,1 +1,180 @@
-int main() { return 0; }
+// The agent program: chooses the adapters of this platform, decides the copy's role and runs the
+// agent. `--foreground` runs the service-host role in this process (systemd's unit, the demo,
+// tests and debugging use it).
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/AgentProgram.h"
+#include "platform/ForegroundServiceHost.h"
+#include "shared/Logger.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "platform/win32/ScmServiceHost.h"
+#include "platform/win32/ScmServiceManager.h"
+#include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32SystemInfo.h"
+#include "platform/win32/WinsockClientSocket.h"
+#else
+#include <csignal>
+
+#include "platform/linux/LinuxEventLoop.h"
+#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LinuxTcpClientSocket.h"
+#include "platform/linux/RegistryFileStore.h"
+#include "platform/linux/SystemdServiceManager.h"
+#endif
+
+namespace {
+
+const char* LevelName(ko::Logger::Level level) {
+    switch (level) {
+        case ko::Logger::Level::Debug:
+            return "debug";
+        case ko::Logger::Level::Info:
+            return "info";
+        case ko::Logger::Level::Error:
+            return "error";
+    }
+    return "";
+}
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// OSTREL_LOG=debug shows every step; the default shows what an operator wants to see.
+void SetUpLogging() {
+    const char* level = std::getenv("OSTREL_LOG");
+    bool debug = level != nullptr && std::strcmp(level, "debug") == 0;
+    ko::Logger::SetMinimumLevel(debug ? ko::Logger::Level::Debug : ko::Logger::Level::Info);
+    const char* file = std::getenv("OSTREL_LOG_FILE");
+    std::string logFile = file != nullptr ? file : "";
+    ko::Logger::SetSink([logFile](ko::Logger::Level lvl, std::string_view text) {
+        std::string line = ko::StampLogLine("koagent", LevelName(lvl), std::string(text));
+#if defined(_WIN32)
+        OutputDebugStringA(line.c_str());
+#endif
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        if (!logFile.empty()) {
+            if (std::FILE* out = std::fopen(logFile.c_str(), "a")) {
+                std::fputs(line.c_str(), out);
+                std::fclose(out);
+            }
+        }
+    });
+}
+
+#if defined(_WIN32)
+
+int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services,
+                  ko::SystemInfo& system) {
+    ko::Win32EventLoop loop;
+    ko::WinsockClientSocket socket(loop);
+    ko::ForegroundServiceHost host;
+    return ko::RunAgent(loop, socket, registry, services, host, system);
+}
+
+int Main(int argc, char** argv) {
+    ko::Win32SystemInfo system;
+    ko::Win32Registry registry;
+    ko::ScmServiceManager services;
+    if (HasArgument(argc, argv, "--foreground")) {
+        if (system.AnotherInstanceRunning()) {
+            ko::Logger::Error("another copy of the agent runs on this machine");
+            return 3;
+        }
+        return RunForeground(registry, services, system);
+    }
+    std::string role = ko::DecideRole(registry, services, system, "");
+    ko::Logger::Debug("role: " + role);
+    if (role == "close") {
+        return 0;
+    }
+    if (role == "idle") {
+        ko::Win32EventLoop loop;
+        return loop.Run();
+    }
+    if (role == "direct") {
+        return RunForeground(registry, services, system);
+    }
+    int code = ko::ScmServiceHost::Run("KoService", [&](ko::ScmServiceHost& host) {
+        ko::Win32EventLoop loop;
+        ko::WinsockClientSocket socket(loop);
+        return ko::RunAgent(loop, socket, registry, services, host, system);
+    });
+    if (code == ko::ScmServiceHost::kNotAService) {
+        ko::Logger::Error("not started by the service manager; use --foreground to run here");
+        return 1;
+    }
+    return code;
+}
+
+#else
+
+int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services,
+                  ko::SystemInfo& system) {
+    ko::LinuxEventLoop loop;
+    ko::LinuxTcpClientSocket socket(loop);
+    ko::ForegroundServiceHost host;
+    // systemd's stop and Ctrl+C are the service manager's Stop: the workstation is given back.
+    loop.OnSignal(SIGTERM, [&host] { host.PostStop(); });
+    loop.OnSignal(SIGINT, [&host] { host.PostStop(); });
+    loop.OnSignal(SIGHUP, [] {});
+    return ko::RunAgent(loop, socket, registry, services, host, system);
+}
+
+int Main(int argc, char** argv) {
+    ko::LinuxSystemInfo system(argc > 0 ? argv[0] : "koagent");
+    ko::RegistryFileStore registry(ko::RegistryFileStore::DefaultPath());
+    ko::SystemdServiceManager services;
+    if (HasArgument(argc, argv, "--foreground")) {
+        if (system.AnotherInstanceRunning()) {
+            ko::Logger::Error("another copy of the agent runs on this machine");
+            return 3;
+        }
+        return RunForeground(registry, services, system);
+    }
+    std::string self = system.ProgramFolder() + "/" + system.ExecutableName();
+    std::string role = ko::DecideRole(registry, services, system, self + " --foreground");
+    ko::Logger::Info("role: " + role);
+    if (role == "close") {
+        return 0;
+    }
+    if (role == "idle") {
+        ko::LinuxEventLoop loop;
+        loop.OnSignal(SIGTERM, [&loop] { loop.Quit(0); });
+        loop.OnSignal(SIGINT, [&loop] { loop.Quit(0); });
+        return loop.Run();
+    }
+    // systemd has no starting state that runs a program other than through its unit's
+    // ExecStart, which passes --foreground; any other answer runs the agent here.
+    return RunForeground(registry, services, system);
+}
+
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SetUpLogging();
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        ko::Logger::Error(std::string("stopped by an unexpected failure: ") + e.what());
+    } catch (...) {
+        ko::Logger::Error("stopped by an unexpected failure");
+    }
+    return 1;
+}

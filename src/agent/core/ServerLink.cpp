@@ -33,8 +33,10 @@ ServerLink::ServerLink(EventLoop& loop, TcpClientSocket& socket, RegistryModule&
       m_system(system),
       m_globals(globals),
       m_advertising(advertising),
-      m_tmrReconnect(loop, [this] { OnReconnectTimer(); }) {
+      m_tmrReconnect(loop, [this] { OnReconnectTimer(); }),
+      m_tmrSendNext(loop, [this] { SendNextQueued(); }) {
     m_socket.SetHandler(this);
+    m_tmrSendNext.SetInterval(kQueuedSendGapMs);
     m_tmrReconnect.SetInterval(kReconnectIntervalMs);
     m_tmrReconnect.SetEnabled(true);
 }
@@ -49,7 +51,7 @@ void ServerLink::SendMessageText(const std::string& text) {
 }
 
 bool ServerLink::SendToServer(const std::string& encoded) {
-    if (!m_readyToSend) {
+    if (!m_readyToSend || !m_queue.empty()) {
         if (m_queue.size() < kMaxQueuedMessages) {
             m_queue.push_back(encoded);
         } else {
@@ -57,6 +59,10 @@ bool ServerLink::SendToServer(const std::string& encoded) {
         }
         return false;
     }
+    return SendNow(encoded);
+}
+
+bool ServerLink::SendNow(const std::string& encoded) {
     m_readyToSend = false;
     if (!m_socket.SendData(encoded)) {
         // No notice will follow a send that failed at once; without this every later message,
@@ -69,15 +75,21 @@ bool ServerLink::SendToServer(const std::string& encoded) {
 }
 
 void ServerLink::SendNextQueued() {
-    while (m_readyToSend && !m_queue.empty()) {
+    m_tmrSendNext.SetEnabled(false);
+    if (m_readyToSend && !m_queue.empty()) {
         std::string next = std::move(m_queue.front());
         m_queue.pop_front();
-        SendToServer(next);
+        SendNow(next);
+        if (m_readyToSend && !m_queue.empty()) {
+            m_tmrSendNext.SetEnabled(
+                true);  // that one failed at once; the next still waits its turn
+        }
     }
 }
 
 void ServerLink::DropQueue() {
     m_queue.clear();
+    m_tmrSendNext.SetEnabled(false);
 }
 
 void ServerLink::Reconnect() {
@@ -91,12 +103,14 @@ void ServerLink::Reconnect() {
     m_globals.ServerName = m_registry.ReadSetting("NetConfig", "Server", "");
     m_globals.HttpPort = m_registry.ReadSetting("NetConfig", "HttpPort", "");
     CloseSocket();
-    std::optional<std::int16_t> port =
-        NumberRules::ToInt16(m_registry.ReadSetting("NetConfig", "Port", "9678"));
+    // The port was once read as a signed 16-bit number, which refused every port above 32767;
+    // any TCP port from 1 to 65535 is taken now, and anything else still fails the attempt.
+    std::optional<std::int32_t> port =
+        NumberRules::ToInt32(m_registry.ReadSetting("NetConfig", "Port", "9678"));
     std::string server = m_registry.ReadSetting("NetConfig", "Server", "");
     m_globals.WorkstationName =
         m_registry.ReadSetting("NetConfig", "WorkstationName", m_socket.LocalHostName());
-    if (!port || *port <= 0) {
+    if (!port || *port < 1 || *port > 65535) {
         Logger::Debug("link: the port setting is not a usable port");
         return;
     }
@@ -173,7 +187,9 @@ void ServerLink::OnDataArrival(std::size_t /*bytesTotal*/) {
 void ServerLink::OnSendComplete() {
     Guarded("link send complete", [this] {
         m_readyToSend = true;
-        SendNextQueued();
+        if (!m_queue.empty()) {
+            m_tmrSendNext.SetEnabled(true);
+        }
     });
 }
 

@@ -26,6 +26,9 @@ class ServerLink : private TcpClientSocket::Handler {
     static constexpr std::uint32_t kReconnectIntervalMs = 10000;
     // Messages waiting for the one send in flight; a link that cannot drain this many is broken.
     static constexpr std::size_t kMaxQueuedMessages = 64;
+    // The gap before a waiting message follows the one before it, so that a server that reads the
+    // link without framing still gets each message in a read of its own.
+    static constexpr std::uint32_t kQueuedSendGapMs = 100;
 
     ServerLink(EventLoop& loop, TcpClientSocket& socket, RegistryModule& registry,
                SystemInfo& system, AgentGlobals& globals, Advertising& advertising);
@@ -62,6 +65,7 @@ class ServerLink : private TcpClientSocket::Handler {
     void OnClose() override;
     void OnError(int number, const std::string& description) override;
 
+    bool SendNow(const std::string& encoded);
     void SendNextQueued();
     void DropQueue();
 
@@ -73,6 +77,7 @@ class ServerLink : private TcpClientSocket::Handler {
     Advertising& m_advertising;
     wsClient* m_client = nullptr;
     LoopTimer m_tmrReconnect;
+    LoopTimer m_tmrSendNext;
     bool m_readyToSend = true;
     std::deque<std::string> m_queue;
     // The identity text of the hello is read once, on the first connection, and kept.

@@ -34,8 +34,8 @@ TEST(ServerLink, WorkstationNameDefaultsToTheLocalHostName) {
     EXPECT_EQ(h.globals.WorkstationName, "cafe-pc-07");
 }
 
-TEST(ServerLink, APortThatIsNotA16BitNumberNeverConnects) {
-    for (const char* port : {"70000", "abc", "0", "-5", ""}) {
+TEST(ServerLink, APortThatIsNoTcpPortNeverConnects) {
+    for (const char* port : {"70000", "65536", "abc", "0", "-5", ""}) {
         AgentHarness h;
         h.SetNetConfig("Port", port);
         h.Start();
@@ -44,11 +44,12 @@ TEST(ServerLink, APortThatIsNotA16BitNumberNeverConnects) {
         EXPECT_EQ(h.Client().wsState, -1);
     }
     AgentHarness h;
-    h.SetNetConfig("Port", " 9000");
+    // Every TCP port is usable, also those above 32767.
+    h.SetNetConfig("Port", " 40000");
     h.Start();
     h.loop.Advance(10000);
     ASSERT_EQ(h.socket.connects.size(), 1u);
-    EXPECT_EQ(h.socket.connects[0].port, 9000);
+    EXPECT_EQ(h.socket.connects[0].port, 40000);
 }
 
 TEST(ServerLink, WithoutSettingsRetriesEveryTenSecondsWithoutLimit) {
@@ -146,9 +147,20 @@ TEST(ServerLink, OneSendInFlightTheNextWaitsInsteadOfBeingDropped) {
     EXPECT_EQ(h.socket.SentMessages(), Strings{"36|"});
     h.Client().logonCustomer("bob", "pw");
     h.socket.CompleteSend();
+    h.loop.Advance(99);
+    EXPECT_EQ(h.socket.SentMessages(), Strings{"36|"});  // a short gap keeps them apart
+    h.loop.Advance(1);
     EXPECT_EQ(h.socket.SentMessages(), (Strings{"36|", " 25|"}));
     h.socket.CompleteSend();
+    h.loop.Advance(100);
     EXPECT_EQ(h.Sent(), (Strings{"36|", " 25|", " 1|bob|pw||||"}));
+    // A new connection forgets what was waiting on the old one.
+    h.Client().SendPing();
+    h.Client().SendPing();
+    h.socket.PeerClose();
+    h.socket.CompleteSend();
+    h.loop.Advance(1000);
+    EXPECT_EQ(h.form.Link().QueuedMessages(), 0u);
 }
 
 TEST(ServerLink, ASendThatFailsAtOnceDoesNotBlockLaterMessages) {

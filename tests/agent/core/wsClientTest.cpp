@@ -205,6 +205,7 @@ TEST(wsClientState, ServerRestartDuringASessionStartsItAgain) {
     h.socket.PeerClose();
     h.loop.Advance(10000);
     h.socket.AcceptConnection();
+    h.loop.RunPosted();
     h.Sent();
     h.recorder.Take();
     h.Status(1);

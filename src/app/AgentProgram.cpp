@@ -1,0 +1,71 @@
+#include "app/AgentProgram.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "agent/control/WindowsLogonSettings.h"
+#include "agent/core/AgentCapabilities.h"
+#include "agent/core/AgentGlobals.h"
+#include "agent/core/PendingCapabilities.h"
+#include "agent/core/ServiceLoader.h"
+#include "agent/core/frmLogon.h"
+#include "platform/EventLoop.h"
+#include "platform/Platform.h"
+#include "shared/ProgramSettings.h"
+#include "shared/RegistryModule.h"
+
+namespace ko {
+
+int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
+             ServiceManager& services, ServiceHost& host, SystemInfo& system) {
+    Platform platform{loop, socket, registry, services, host, system};
+    RegistryModule registryModule(registry);
+    ProgramSettings settings(registry);
+    PendingCapabilities pending;
+    AgentCapabilities caps{pending, pending, pending, pending, pending, pending, pending,
+                           pending, pending, pending, pending, pending, pending};
+    AgentGlobals globals;
+    WindowsLogonSettings logonSettings(registryModule, globals);
+    frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
+    host.Attach(loop, form);
+    return loop.Run();
+}
+
+std::string DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
+                       const std::string& serviceCommandLine) {
+    ProgramSettings settings(registry);
+    PendingCapabilities pending;
+    ServiceLoader loader(services, system, settings, pending, serviceCommandLine);
+    switch (loader.Load()) {
+        case ServiceLoader::Role::Close:
+            return "close";
+        case ServiceLoader::Role::Idle:
+            return "idle";
+        case ServiceLoader::Role::ServiceHost:
+            return "service";
+        case ServiceLoader::Role::Direct:
+            return "direct";
+    }
+    return "close";
+}
+
+std::string StampLogLine(const std::string& program, const std::string& level,
+                         const std::string& text) {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t seconds = system_clock::to_time_t(now);
+    auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(millis));
+    return std::string(stamp) + " " + program + " " + level + ": " + text + "\n";
+}
+
+}  // namespace ko

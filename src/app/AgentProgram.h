@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace ko {
+
+class EventLoop;
+class TcpClientSocket;
+class RegistryPrimitives;
+class ServiceManager;
+class ServiceHost;
+class SystemInfo;
+
+// Wires the agent core onto the adapters the program chose and runs it until it stops. Runs on
+// the thread that owns the loop.
+int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
+             ServiceManager& services, ServiceHost& host, SystemInfo& system);
+
+// Decides this copy's role the way the service host does when it is not told --foreground.
+// Returns the role's name for the log: "close", "idle", "service" or "direct".
+std::string DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
+                       const std::string& serviceCommandLine);
+
+// A log line with the time of day, for stderr and log files.
+std::string StampLogLine(const std::string& program, const std::string& level,
+                         const std::string& text);
+
+}  // namespace ko
