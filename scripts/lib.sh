@@ -1,0 +1,48 @@
+# Shared by scripts/test and scripts/demo: installs what the build needs and builds.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export ROOT
+
+# Debian packages the builds, tests and tools need. kosim lists its own in its folder.
+base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
+    libbenchmark-dev libcpp-httplib-dev libasio-dev procps python3)
+windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xauth)
+
+# Installs the packages that are not installed yet. Needs root; without it, says what is missing.
+ensure_packages() {
+    local wanted=("$@") missing=() p
+    if [ -f "$ROOT/tools/kosim/DEPENDENCIES.txt" ]; then
+        while read -r p; do
+            [ -n "$p" ] && [ "${p#\#}" = "$p" ] && wanted+=("$p")
+        done <"$ROOT/tools/kosim/DEPENDENCIES.txt"
+    fi
+    for p in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing packages and not root: apt-get install ${missing[*]}" >&2
+        return 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds a preset; extra arguments are build targets.
+build_preset() {
+    local preset=$1
+    shift
+    local dir="$ROOT/build/$preset"
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake --preset "$preset" -S "$ROOT" >"$ROOT/build/$preset-configure.log" 2>&1 || {
+            cat "$ROOT/build/$preset-configure.log"
+            return 1
+        }
+    fi
+    local targets=()
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
+}
