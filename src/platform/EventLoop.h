@@ -10,7 +10,7 @@ namespace ko {
 // PumpPending() or RunUntil(), as the system does when it lets pending events run or shows a
 // modal window.
 class EventLoop {
-public:
+  public:
     using TimerId = std::uint32_t;
 
     // Timers follow the system's rules: an interval of 0 to 65535 ms, 0 stops the timer.
@@ -25,7 +25,8 @@ public:
     // not delivered again until the callback returns; missed ticks are not queued up.
     virtual TimerId AddTimer(std::function<void()> onTick) = 0;
     // Starts, restarts or (with 0) stops a timer. Setting an interval restarts the count even when
-    // the value is unchanged. Returns false for an interval above kMaxTimerInterval or an unknown id.
+    // the value is unchanged. Returns false for an interval above kMaxTimerInterval or an unknown
+    // id.
     virtual bool SetTimerInterval(TimerId id, std::uint32_t intervalMs) = 0;
     virtual void RemoveTimer(TimerId id) = 0;
 

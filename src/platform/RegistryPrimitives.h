@@ -23,7 +23,7 @@ struct RegData {
 // The registry primitives: the Windows registry on Windows, a REGEDIT4 store file on Linux.
 // Key paths use backslashes; names compare without regard to case.
 class RegistryPrimitives {
-public:
+  public:
     virtual ~RegistryPrimitives() = default;
 
     // Opens the key for reading and reads the value; nothing when the key or value is missing.
@@ -32,7 +32,8 @@ public:
     // Writes a value into an existing key; fails when the key does not exist (it never creates).
     virtual bool SetValue(RegRoot root, const std::string& path, const std::string& name,
                           const RegData& data) = 0;
-    // Creates the key (and missing parents) with the class string, flushes it. True if it exists now.
+    // Creates the key (and missing parents) with the class string, flushes it. True if it exists
+    // now.
     virtual bool CreateKey(RegRoot root, const std::string& path, const std::string& className) = 0;
     // Deletes a key without sub-keys; fails on a missing key or one with sub-keys.
     virtual bool DeleteKey(RegRoot root, const std::string& path) = 0;

@@ -20,7 +20,7 @@ struct ServiceConfig {
 // The service control manager of the local machine (Windows), systemd (Linux: a registered
 // service is an installed unit file; "KoService" maps to the unit koagent.service).
 class ServiceManager {
-public:
+  public:
     virtual ~ServiceManager() = default;
 
     // The service's registered program path; nothing when it is not registered (a missing or
@@ -39,9 +39,9 @@ public:
 // The service host: runs the program's body as the service and delivers the service manager's
 // Start and Stop through the program's loop.
 class ServiceHost {
-public:
+  public:
     class Handler {
-    public:
+      public:
         virtual ~Handler() = default;
         virtual void OnServiceStart(bool& success) = 0;
         virtual void OnServiceStop() = 0;

@@ -17,7 +17,7 @@ struct OsVersion {
 };
 
 class SystemInfo {
-public:
+  public:
     virtual ~SystemInfo() = default;
 
     virtual OsVersion Version() = 0;

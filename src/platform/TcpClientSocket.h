@@ -9,9 +9,9 @@ namespace ko {
 // A TCP client connection whose notices arrive through the program's loop, as the socket control
 // the agent was built around delivers them.
 class TcpClientSocket {
-public:
+  public:
     class Handler {
-    public:
+      public:
         virtual ~Handler() = default;
         virtual void OnConnect() = 0;
         virtual void OnDataArrival(std::size_t bytesTotal) = 0;
@@ -38,7 +38,8 @@ public:
     // Takes all received bytes that are buffered now.
     virtual std::string GetData() = 0;
     virtual std::string LocalHostName() = 0;
-    // The local address of the connection in dotted form (the host's main address when unconnected).
+    // The local address of the connection in dotted form (the host's main address when
+    // unconnected).
     virtual std::string LocalIP() = 0;
 };
 

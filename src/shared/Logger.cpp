@@ -17,15 +17,25 @@ LoggerState& State() {
 
 }  // namespace
 
-void Logger::SetSink(Sink sink) { State().sink = std::move(sink); }
+void Logger::SetSink(Sink sink) {
+    State().sink = std::move(sink);
+}
 
-void Logger::SetMinimumLevel(Level level) { State().minimum = level; }
+void Logger::SetMinimumLevel(Level level) {
+    State().minimum = level;
+}
 
-void Logger::Debug(std::string_view text) { Write(Level::Debug, text); }
+void Logger::Debug(std::string_view text) {
+    Write(Level::Debug, text);
+}
 
-void Logger::Info(std::string_view text) { Write(Level::Info, text); }
+void Logger::Info(std::string_view text) {
+    Write(Level::Info, text);
+}
 
-void Logger::Error(std::string_view text) { Write(Level::Error, text); }
+void Logger::Error(std::string_view text) {
+    Write(Level::Error, text);
+}
 
 std::string Logger::MaskSecret(std::string_view secret) {
     return secret.empty() ? std::string() : std::string("****");

@@ -9,7 +9,7 @@ namespace ko {
 // The one small logger. Failures are logged at debug level; the system shows almost nothing to
 // the user. Passwords are never passed here: callers mask them (MaskSecret) before logging.
 class Logger {
-public:
+  public:
     enum class Level { Debug, Info, Error };
     using Sink = std::function<void(Level, std::string_view)>;
 
@@ -25,7 +25,7 @@ public:
     // A password-sized run of stars, so a log line shows that a secret was there but not what.
     static std::string MaskSecret(std::string_view secret);
 
-private:
+  private:
     static void Write(Level level, std::string_view text);
 };
 

@@ -9,7 +9,7 @@ namespace ko {
 // Move-only. Put() resets before handing out the address, so an out-parameter never leaks.
 template <typename Traits>
 class UniqueResource {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueResource() = default;
@@ -52,7 +52,7 @@ public:
 
     bool LastCloseFailed() const { return m_lastCloseFailed; }
 
-private:
+  private:
     Type m_value = Traits::Invalid();
     bool m_lastCloseFailed = false;
 };

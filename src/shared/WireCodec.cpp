@@ -7,7 +7,9 @@ namespace ko {
 
 namespace {
 
-unsigned Code(char c) { return static_cast<unsigned char>(c); }
+unsigned Code(char c) {
+    return static_cast<unsigned char>(c);
+}
 
 // The pair value in the 16-bit arithmetic of the wire form; negative when it overflows.
 long PairValue(char high, char low) {

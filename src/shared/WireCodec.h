@@ -10,7 +10,7 @@ namespace ko {
 // K (1 to 128), then for every byte a the pair (a*K div 255, a*K mod 255). The divisor is 255,
 // not 256; both sides have always used it.
 class WireCodec {
-public:
+  public:
     // Any fixed multiplier from 1 to 128 will do; the receiver reads it from each message.
     static constexpr int kAgentMultiplier = 97;
 
