@@ -49,6 +49,7 @@ class AgentProcess {
     bool Start(const std::string& program, const std::string& argument);
     std::optional<int> WaitExit(int timeoutMs);
     void Kill();
+    int Pid() const { return static_cast<int>(m_handle); }
 
   private:
     std::intptr_t m_handle = -1;
