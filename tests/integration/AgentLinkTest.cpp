@@ -150,7 +150,8 @@ TEST_F(AgentLink, LivesItsLifeOnTheLinkAndEndsOnMessage22) {
     // Malformed data neither crashes the agent nor acts as a status (which would be pinged).
     std::string manyFields = "abc";
     for (int i = 0; i < 400; ++i) {
-        manyFields += "|" + std::to_string(i);
+        manyFields += '|';
+        manyFields += std::to_string(i);
     }
     const std::vector<std::string> garbage = {
         std::string("\x00\x00\x30\x00\x7c", 5),               // multiplier 0
