@@ -153,7 +153,10 @@ void CafeServer::OnHello(ConnectionId id, Connection& c, const std::vector<std::
     ws.localAddress = c.localAddress;
     ws.computer = Field(f, 2);
     ws.system = Field(f, 4);
-    m_lastGreeted = name;
+    {
+        std::lock_guard greeted(m_greetedMutex);
+        m_lastGreeted = name;
+    }
     SendStatus(ws);
 }
 
@@ -404,7 +407,7 @@ std::vector<Workstation*> CafeServer::Targets(const std::string& ws, std::string
         }
         return out;
     }
-    std::string name = ws == "@" ? m_lastGreeted : ws;
+    std::string name = ws == "@" ? LastGreeted() : ws;
     if (Workstation* w = Find(name)) {
         out.push_back(w);
     } else {
@@ -582,7 +585,7 @@ std::string CafeServer::NameForAddress(const std::string& address) const {
 }
 
 std::string CafeServer::LastGreeted() const {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_greetedMutex);
     return m_lastGreeted;
 }
 

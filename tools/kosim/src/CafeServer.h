@@ -142,6 +142,9 @@ class CafeServer {
     int m_httpPort = 0;
     std::map<ConnectionId, Connection> m_connections;
     std::map<std::string, Workstation> m_workstations;
+    // Kept apart from m_mutex: scripts read it while the journal is locked, and the server
+    // appends to the journal while m_mutex is held.
+    mutable std::mutex m_greetedMutex;
     std::string m_lastGreeted;
 };
 

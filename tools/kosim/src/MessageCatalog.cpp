@@ -8,26 +8,29 @@ namespace {
 
 constexpr std::string_view kSecretMark = "*";
 
+// The name of field index + 2; a repeating group at the end names every later field.
+std::string_view RawName(const MessageKind& kind, std::size_t index) {
+    if (index < kind.fields.size()) {
+        return kind.fields[index];
+    }
+    if (kind.repeat <= 0 || kind.fields.size() < static_cast<std::size_t>(kind.repeat)) {
+        return {};
+    }
+    std::size_t group = static_cast<std::size_t>(kind.repeat);
+    std::size_t first = kind.fields.size() - group;
+    return kind.fields[first + (index - first) % group];
+}
+
 std::string FieldName(const MessageKind& kind, std::size_t index) {
-    if (kind.fields.empty()) {
-        return "field " + std::to_string(index + 2);
-    }
-    std::string_view name =
-        index < kind.fields.size() ? kind.fields[index] : (kind.variadic ? kind.fields.back() : "");
-    if (name.empty()) {
-        return "field " + std::to_string(index + 2);
-    }
+    std::string_view name = RawName(kind, index);
     if (name.starts_with(kSecretMark)) {
         name.remove_prefix(1);
     }
-    return std::string(name);
+    return name.empty() ? "field " + std::to_string(index + 2) : std::string(name);
 }
 
 bool IsSecret(const MessageKind& kind, std::size_t index) {
-    if (index < kind.fields.size()) {
-        return kind.fields[index].starts_with(kSecretMark);
-    }
-    return kind.variadic && !kind.fields.empty() && kind.fields.back().starts_with(kSecretMark);
+    return RawName(kind, index).starts_with(kSecretMark);
 }
 
 std::string DescribeStatus(const std::vector<std::string>& f) {
@@ -47,52 +50,62 @@ std::string DescribeStatus(const std::vector<std::string>& f) {
 const std::vector<MessageKind>& MessageCatalog::Kinds() {
     static const std::vector<MessageKind> kinds = {
         // From the cafe server to the workstation.
-        {0, true, "status", "status", {}, false},
-        {7, true, "shutdown", "shut down", {}, false},
-        {13, true, "sak", "secure-attention keys", {"enabled"}, false},
-        {15, true, "message", "operator message", {"id", "text"}, false},
-        {16, true, "question", "operator question", {"id", "text"}, false},
-        {17, true, "text", "text (no effect)", {"text"}, false},
-        {19, true, "closeall", "close all applications", {}, false},
-        {20, true, "closewindow", "close window", {"window"}, false},
-        {21, true, "endwindow", "end tracked window", {"window"}, false},
-        {22, true, "stop", "stop the agent", {}, false},
-        {23, true, "language", "language words", {"count", "language", "version", "word"}, true},
-        {24, true, "charset", "language charset", {"charset"}, false},
-        {27, true, "say", "operator message", {"text"}, false},
-        {28, true, "restart", "restart", {}, false},
-        {29, true, "policy", "apply policy", {}, false},
-        {31, true, "urls", "disallowed addresses", {"count", "address"}, true},
-        {32, true, "ads", "advertisement profile", {"start after", "count", "address"}, true},
-        {33, true, "timeout", "time-out warning", {}, false},
-        {34, true, "sound", "time-out sound", {}, false},
+        {0, true, "status", "status", {}, 0},
+        {7, true, "shutdown", "shut down", {}, 0},
+        {13, true, "sak", "secure-attention keys", {"enabled"}, 0},
+        {15, true, "message", "operator message", {"id", "text"}, 0},
+        {16, true, "question", "operator question", {"id", "text"}, 0},
+        {17, true, "text", "text (no effect)", {"text"}, 0},
+        {19, true, "closeall", "close all applications", {}, 0},
+        {20, true, "closewindow", "close window", {"window"}, 0},
+        {21, true, "endwindow", "end tracked window", {"window"}, 0},
+        {22, true, "stop", "stop the agent", {}, 0},
+        {23,
+         true,
+         "language",
+         "language words",
+         {"count", "language", "version", "key", "text"},
+         2},
+        {24, true, "charset", "language charset", {"charset"}, 0},
+        {27, true, "say", "operator message", {"text"}, 0},
+        {28, true, "restart", "restart", {}, 0},
+        {29, true, "policy", "apply policy", {}, 0},
+        {31, true, "urls", "disallowed addresses", {"count", "address"}, 1},
+        {32,
+         true,
+         "ads",
+         "advertisement profile",
+         {"start after", "count", "address", "seconds"},
+         2},
+        {33, true, "timeout", "time-out warning", {}, 0},
+        {34, true, "sound", "time-out sound", {}, 0},
         {35,
          true,
          "options",
          "workstation options",
          {"secure", "*security password", "unused", "minimize in use", "keep on top",
           "logon settings", "report applications", "report addresses", "warning seconds"},
-         false},
-        {37, true, "apps", "list applications", {}, false},
-        {42, true, "deletecache", "delete browser cache", {}, false},
-        {43, true, "deletehistory", "delete browser history", {}, false},
-        {44, true, "deletedocs", "delete documents", {}, false},
+         0},
+        {37, true, "apps", "list applications", {}, 0},
+        {42, true, "deletecache", "delete browser cache", {}, 0},
+        {43, true, "deletehistory", "delete browser history", {}, 0},
+        {44, true, "deletedocs", "delete documents", {}, 0},
         // From the workstation to the cafe server.
-        {1, false, "", "logon request", {"customer", "*password"}, false},
-        {2, false, "", "logoff request", {}, false},
-        {5, false, "", "hello", {"name", "computer", "address", "system", "identity"}, false},
-        {14, false, "", "change password", {"*new password"}, false},
-        {20, false, "", "application started", {"class", "process", "program", "window"}, false},
-        {25, false, "", "ping", {}, false},
+        {1, false, "", "logon request", {"customer", "*password"}, 0},
+        {2, false, "", "logoff request", {}, 0},
+        {5, false, "", "hello", {"name", "computer", "address", "system", "identity"}, 0},
+        {14, false, "", "change password", {"*new password"}, 0},
+        {20, false, "", "application started", {"class", "process", "program", "window"}, 0},
+        {25, false, "", "ping", {}, 0},
         {30,
          false,
          "",
          "service order",
          {"type", "service", "description", "unit", "tax", "quantity", "rate"},
-         false},
-        {36, false, "", "back online", {}, false},
-        {37, false, "", "application list", {"count", "entry"}, true},
-        {47, false, "", "address report", {"address"}, false},
+         0},
+        {36, false, "", "back online", {}, 0},
+        {37, false, "", "application list", {"count", "window", "name", "title"}, 3},
+        {47, false, "", "address report", {"address"}, 0},
     };
     return kinds;
 }
@@ -193,11 +206,15 @@ std::string MessageCatalog::Describe(std::string_view text, bool fromServer) {
     } else {
         out += kind->title;
     }
+    // A password typed with "|" in it spills into the fields after it: a workstation's
+    // message hides everything from its first secret on.
+    bool hideRest = false;
     for (std::size_t i = 1; i < fields.size(); ++i) {
         out += i == 1 ? ": " : ", ";
         std::string name =
             kind != nullptr ? FieldName(*kind, i - 1) : "field " + std::to_string(i + 1);
-        bool secret = kind != nullptr && IsSecret(*kind, i - 1);
+        bool secret = hideRest || (kind != nullptr && IsSecret(*kind, i - 1));
+        hideRest = hideRest || (secret && !fromServer);
         out += name + "=" + (secret ? (fields[i].empty() ? "(empty)" : "****") : fields[i]);
     }
     return out;

@@ -14,7 +14,7 @@ struct MessageKind {
     std::string_view word;                 // the operator's word for it on the console ("shutdown")
     std::string_view title;                // what the timeline calls it ("shut down")
     std::vector<std::string_view> fields;  // names of fields 2, 3, ...; "*" marks a secret
-    bool variadic = false;                 // the last field name repeats
+    int repeat = 0;  // how many of the last field names repeat as a group (0: none)
 };
 
 // The catalogue of messages both ways, how to compose them and how to tell them in words.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "KosimTestSupport.h"
 
@@ -91,6 +92,20 @@ TEST_F(ConsoleTest, UnorderedAndOptionalExpectations) {
     EXPECT_EQ(console.Failed(), 0);
     console.Execute("expect fetch @ /ws/wsLogonProfile.asp?wsName=PC$ within 0 unordered");
     EXPECT_EQ(console.Failed(), 1) << "$ asks for the whole address";
+}
+
+TEST_F(ConsoleTest, ExpectationsWaitWhileTheServerWorksOnAnotherThread) {
+    // The link runs on its own thread and appends to the journal while the script waits on it.
+    std::thread link([this] {
+        for (int i = 0; i < 200; ++i) {
+            server.OnConnected(100 + i, "10.0.0.1", "10.0.0.254");
+            server.OnReceived(100 + i, "5|PC" + std::to_string(i) + "|C|10.0.0.1|os|id|");
+        }
+        server.OnReceived(299, " 25|");
+    });
+    console.Execute("expect recv @ 25 within 20");
+    link.join();
+    EXPECT_EQ(console.Passed(), 1);
 }
 
 TEST_F(ConsoleTest, AScriptStopsAtItsFirstFailedExpectation) {

@@ -31,9 +31,17 @@ TEST(MessageCatalog, DescriptionsMaskEverySecret) {
     EXPECT_EQ(MessageCatalog::Describe("14|hunter2|", false).find("hunter2"), std::string::npos);
     EXPECT_EQ(MessageCatalog::Describe("35|1|hunter2|0|0|0|0|1|1|9|", true).find("hunter2"),
               std::string::npos);
-    // A password that splits into more fields still never shows its first part.
-    EXPECT_EQ(MessageCatalog::Describe(" 1|alice|hun|ter2|||", false).find("hun|"),
-              std::string::npos);
+    // A password that splits into more fields shows none of its parts.
+    std::string split = MessageCatalog::Describe(" 1|alice|hun|ter2|||", false);
+    EXPECT_EQ(split.find("hun"), std::string::npos);
+    EXPECT_EQ(split.find("ter2"), std::string::npos);
+}
+
+TEST(MessageCatalog, NamesRepeatingFieldGroups) {
+    std::string ads = MessageCatalog::Describe("32|30|2|http://a/1|10|http://a/2|5|", true);
+    EXPECT_NE(ads.find("address=http://a/2, seconds=5"), std::string::npos);
+    std::string apps = MessageCatalog::Describe("37|1|42|notepad.exe|Untitled|", false);
+    EXPECT_NE(apps.find("window=42, name=notepad.exe, title=Untitled"), std::string::npos);
 }
 
 TEST(MessageCatalog, DescribesStatusAndUnknownCodes) {

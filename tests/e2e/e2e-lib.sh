@@ -1,0 +1,113 @@
+# Shared by the end-to-end runners and scripts/demo: starts kosim on free loopback ports, writes
+# the workstation's registry store, keeps every process it starts and ends them on exit.
+# shellcheck shell=bash
+
+E2E_PIDS=()
+E2E_PASSED=0
+E2E_FAILED=0
+
+e2e_check() {  # description, command...
+    local what=$1
+    shift
+    if "$@"; then
+        echo "PASS $what"
+        E2E_PASSED=$((E2E_PASSED + 1))
+    else
+        echo "FAIL $what"
+        E2E_FAILED=$((E2E_FAILED + 1))
+    fi
+}
+
+# Adds the "N passed, N failed" line of a kosim run to the counts; a run without one fails once.
+e2e_count_kosim() {  # log file
+    local line ok bad
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -1)
+    if [ -z "$line" ]; then
+        echo "FAIL kosim gave no result (see $1)"
+        E2E_FAILED=$((E2E_FAILED + 1))
+        return
+    fi
+    ok=$(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")
+    bad=$(sed -E 's/.*, ([0-9]+) failed.*/\1/' <<<"$line")
+    E2E_PASSED=$((E2E_PASSED + ok))
+    E2E_FAILED=$((E2E_FAILED + bad))
+}
+
+e2e_summary() {
+    echo "$E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_FAILED" -eq 0 ]
+}
+
+# Ends one process we started: politely, then for good.
+e2e_stop() {  # pid
+    local pid=$1 i
+    kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null
+    for i in $(seq 1 30); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        e2e_stop "$pid"
+    done
+    E2E_PIDS=()
+}
+
+# Starts kosim in the background on free loopback ports; sets KOSIM_PID, KOSIM_LINK_PORT and
+# KOSIM_HTTP_PORT. Extra arguments go to kosim.
+e2e_start_kosim() {  # kosim binary, log file, args...
+    local kosim=$1 log=$2
+    shift 2
+    local ports="$E2E_DIR/ports.$RANDOM"
+    rm -f "$ports"
+    "$kosim" --port 0 --http-port 0 --ports-file "$ports" "$@" </dev/null >"$log" 2>&1 &
+    KOSIM_PID=$!
+    E2E_PIDS+=("$KOSIM_PID")
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$ports" ] && break
+        kill -0 "$KOSIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ ! -s "$ports" ]; then
+        echo "kosim did not start:" >&2
+        cat "$log" >&2
+        return 1
+    fi
+    KOSIM_LINK_PORT=$(sed -n 's/^link=//p' "$ports")
+    KOSIM_HTTP_PORT=$(sed -n 's/^http=//p' "$ports")
+}
+
+# Writes a registry store (REGEDIT4) that points the workstation at kosim.
+e2e_write_store() {  # file, workstation name
+    cat >"$1" <<STORE
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ostrel Software\\Ostrel\\1\\NetConfig]
+"Server"="127.0.0.1"
+"Port"="$KOSIM_LINK_PORT"
+"HttpPort"="$KOSIM_HTTP_PORT"
+"WorkstationName"="$2"
+
+STORE
+}
+
+# Waits for a process to end, at most the given seconds; returns 124 when it did not.
+e2e_wait() {  # pid, seconds
+    local pid=$1 limit=$2 i
+    for i in $(seq 1 $((limit * 10))); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid" 2>/dev/null
+            return $?
+        fi
+        sleep 0.1
+    done
+    return 124
+}
