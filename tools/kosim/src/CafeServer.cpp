@@ -303,7 +303,8 @@ void CafeServer::Tick() {
         if (!ws.connection) {
             continue;
         }
-        if (f.limited && !ws.warned && f.remainingSeconds <= m_data.warnBeforeSeconds) {
+        if (f.limited && !ws.warned && m_data.warnBeforeSeconds > 0 &&
+            f.remainingSeconds <= m_data.warnBeforeSeconds) {
             ws.warned = true;
             m_journal.Note(
                 "time-out warning: " + std::to_string(f.remainingSeconds) + " s of paid time left",

@@ -109,7 +109,8 @@ std::string Console::Help() {
            "  raw <ws> <text>                send a message text as typed, e.g. raw @ 17|hello|\n"
            "  pay <customer> <amount>        a payment at the counter\n"
            "  interval <seconds>             status interval of workstations in use\n"
-           "  warn <seconds>                 time-out warning this long before paid time ends\n"
+           "  warn <seconds>                 time-out warning this long before paid time ends; 0: "
+           "none\n"
            "  quit\n" +
            ServerCommands::Help() +
            "  in scripts also:\n"
@@ -190,7 +191,9 @@ bool Console::Execute(const std::string& line) {
     } else if (cmd == "warn") {
         if (IsNumber(w[1]) && std::stoi(w[1]) >= 0) {
             m_server.SetWarnBefore(std::stoi(w[1]));
-            m_journal.Note("time-out warning now " + w[1] + " s before the paid time ends");
+            m_journal.Note(w[1] == "0"
+                               ? std::string("no time-out warnings for now")
+                               : "time-out warning now " + w[1] + " s before the paid time ends");
         } else {
             Report("warn takes a whole number of seconds");
         }

@@ -158,6 +158,19 @@ TEST_F(CafeServerTest, WarnsOnceBeforeThePaidTimeEndsThenEndsTheSession) {
     EXPECT_EQ(alice->history[0].workstation, "PC01");
 }
 
+TEST_F(CafeServerTest, NoWarningWhenTheCafeWantsNone) {
+    Greet(1, "PC01");
+    server.SetWarnBefore(0);
+    server.LogOn("PC01", "alice");
+    link.Clear();
+    clock.Advance(std::chrono::seconds(999));
+    server.Tick();
+    EXPECT_EQ(link.Codes(1), (std::vector<int>{0}));
+    clock.Advance(std::chrono::seconds(1));
+    server.Tick();
+    EXPECT_EQ(link.Codes(1), (std::vector<int>{0, 0})) << "the session ends without a warning";
+}
+
 TEST_F(CafeServerTest, ALogoffRequestEndsTheSessionAndBillsIt) {
     Greet(1, "PC01");
     server.OnReceived(1, " 1|alice|secret||||");
