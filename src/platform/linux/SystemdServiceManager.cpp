@@ -104,7 +104,9 @@ std::optional<std::string> SystemdServiceManager::ImagePath(const std::string& n
     }
     std::string line;
     std::string section;
-    std::optional<std::string> program;
+    // The last ExecStart= wins; empty means none (a plain string keeps GCC 12's optimiser quiet
+    // about an optional it believes uninitialised).
+    std::string program;
     while (std::getline(in, line)) {
         line = Trim(line);
         if (!line.empty() && line.front() == '[') {
@@ -118,7 +120,7 @@ std::optional<std::string> SystemdServiceManager::ImagePath(const std::string& n
         // An empty ExecStart= resets the list; the prefixes -@:+! only change how it runs.
         std::size_t start = command.find_first_not_of("-@:+!");
         if (start == std::string::npos) {
-            program.reset();
+            program.clear();
             continue;
         }
         command = command.substr(start);
@@ -129,8 +131,8 @@ std::optional<std::string> SystemdServiceManager::ImagePath(const std::string& n
             program = command.substr(0, command.find_first_of(" \t"));
         }
     }
-    if (program && program->empty()) {
-        program.reset();
+    if (program.empty()) {
+        return std::nullopt;
     }
     return program;
 }
