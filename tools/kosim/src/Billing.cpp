@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 
 namespace ko {
@@ -35,6 +36,15 @@ std::string Billing::FormatElapsed(long elapsedSeconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", elapsedSeconds / 3600,
                   elapsedSeconds / 60 % 60, elapsedSeconds % 60);
+    return text;
+}
+
+std::string Billing::FormatLocalTime(std::chrono::system_clock::time_point at, const char* format) {
+    std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+    std::tm parts{};
+    localtime_r(&seconds, &parts);
+    char text[64];
+    std::strftime(text, sizeof text, format, &parts);
     return text;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "CafeData.h"
@@ -32,6 +33,9 @@ class Billing {
     static SessionFigures Compute(const Account& account, Cents perHour, long elapsedSeconds);
     // "hh:mm:ss"
     static std::string FormatElapsed(long elapsedSeconds);
+    // A moment in local time, by strftime's format.
+    static std::string FormatLocalTime(std::chrono::system_clock::time_point at,
+                                       const char* format);
 };
 
 }  // namespace ko

@@ -1,22 +1,11 @@
 #include "CafeServer.h"
 
-#include <ctime>
-
 #include "MessageCatalog.h"
 #include "ServerCommands.h"
 
 namespace ko {
 
 namespace {
-
-std::string LocalClock(WallClock::time_point t, const char* format) {
-    std::time_t seconds = WallClock::to_time_t(t);
-    std::tm parts{};
-    localtime_r(&seconds, &parts);
-    char text[64];
-    std::strftime(text, sizeof text, format, &parts);
-    return text;
-}
 
 std::string Field(const std::vector<std::string>& f, std::size_t index) {
     return index < f.size() ? f[index] : std::string();
@@ -202,7 +191,7 @@ void CafeServer::OnChangePassword(Workstation& ws, const std::vector<std::string
 
 void CafeServer::OnOrder(Workstation& ws, const std::vector<std::string>& f) {
     ServiceOrder order;
-    order.at = LocalClock(m_now(), "%H:%M");
+    order.at = Billing::FormatLocalTime(m_now(), "%H:%M");
     order.serviceId = Field(f, 2);
     order.description = Field(f, 3);
     order.unit = Field(f, 4);
@@ -248,7 +237,7 @@ void CafeServer::EndSession(Workstation& ws, int nextState, const std::string& w
     if (Account* account = m_data.FindAccount(ws.customer); account != nullptr && ws.state == 1) {
         SessionFigures f = Figures(ws);
         account->billed += f.amount;
-        account->history.push_back({LocalClock(ws.logonAt, "%Y-%m-%d %H:%M"), ws.name,
+        account->history.push_back({Billing::FormatLocalTime(ws.logonAt, "%Y-%m-%d %H:%M"), ws.name,
                                     static_cast<int>(ElapsedSeconds(ws) / 60), f.amount});
         m_journal.Note(ws.customer + " billed " + FormatCents(f.amount) + " " + m_data.currency +
                            "; balance " + FormatCents(account->Balance()),
@@ -363,7 +352,7 @@ std::string CafeServer::ComposeStatus(const Workstation& ws, const Account* acco
 void CafeServer::SendStatus(Workstation& ws) {
     ws.lastStatus = m_now();
     const Account* account = ws.state == 1 ? m_data.FindAccount(ws.customer) : nullptr;
-    Send(ws, ComposeStatus(ws, account, Figures(ws), LocalClock(ws.logonAt, "%H:%M"),
+    Send(ws, ComposeStatus(ws, account, Figures(ws), Billing::FormatLocalTime(ws.logonAt, "%H:%M"),
                            Billing::FormatElapsed(ElapsedSeconds(ws))));
 }
 
@@ -386,208 +375,6 @@ void CafeServer::Notice(Workstation& ws, const std::string& id, const std::strin
 std::string CafeServer::AdBase(const Workstation& ws) const {
     std::string host = ws.localAddress.empty() ? "127.0.0.1" : ws.localAddress;
     return "http://" + host + ":" + std::to_string(m_httpPort);
-}
-
-// ---- operator ------------------------------------------------------------------------------
-
-Workstation* CafeServer::Find(const std::string& name) {
-    auto it = m_workstations.find(name);
-    return it == m_workstations.end() ? nullptr : &it->second;
-}
-
-std::vector<Workstation*> CafeServer::Targets(const std::string& ws, std::string& error) {
-    std::vector<Workstation*> out;
-    if (ws == "all") {
-        for (auto& [name, w] : m_workstations) {
-            if (w.connection) {
-                out.push_back(&w);
-            }
-        }
-        if (out.empty()) {
-            error = "no workstation is connected";
-        }
-        return out;
-    }
-    std::string name = ws == "@" ? LastGreeted() : ws;
-    if (Workstation* w = Find(name)) {
-        out.push_back(w);
-    } else {
-        error = "no workstation " + (name.empty() ? ws : name);
-    }
-    return out;
-}
-
-std::string CafeServer::LogOn(const std::string& ws, const std::string& customer) {
-    std::lock_guard lock(m_mutex);
-    std::string error;
-    auto targets = Targets(ws, error);
-    if (targets.size() != 1) {
-        return error.empty() ? "log on one workstation at a time" : error;
-    }
-    Workstation& w = *targets[0];
-    if (w.state == 1) {
-        return w.name + " is in use by " + w.customer;
-    }
-    if (w.state != 0) {
-        return w.name + " is not free (state " + std::to_string(w.state) + ")";
-    }
-    return StartSession(w, customer, "operator");
-}
-
-std::string CafeServer::LogOff(const std::string& ws) {
-    std::lock_guard lock(m_mutex);
-    std::string error;
-    auto targets = Targets(ws, error);
-    for (Workstation* w : targets) {
-        if (w->state == 1) {
-            EndSession(*w, 0, "operator logged " + w->customer + " off");
-        } else if (ws != "all") {
-            return w->name + " has no customer";
-        }
-    }
-    return error;
-}
-
-std::string CafeServer::SetState(const std::string& ws, int state) {
-    std::lock_guard lock(m_mutex);
-    std::string error;
-    auto targets = Targets(ws, error);
-    if (state == 1) {
-        return "state 1 comes with a customer: use logon";
-    }
-    for (Workstation* w : targets) {
-        if (w->state == 1) {
-            EndSession(*w, state, "operator set state " + std::to_string(state));
-        } else {
-            ChangeState(*w, state, "operator");
-            SendStatus(*w);
-        }
-    }
-    return error;
-}
-
-std::string CafeServer::SendNamed(const std::string& ws, const std::string& word,
-                                  const std::vector<std::string>& args) {
-    std::lock_guard lock(m_mutex);
-    std::string error;
-    auto targets = Targets(ws, error);
-    for (Workstation* w : targets) {
-        if (!w->connection) {
-            error = w->name + " is not connected";
-            continue;
-        }
-        if (word == "status") {
-            SendStatus(*w);
-            continue;
-        }
-        auto text = ServerCommands::Build(word, args, m_data, AdBase(*w), error);
-        if (!text) {
-            return error;
-        }
-        Send(*w, *text);
-    }
-    return error;
-}
-
-std::string CafeServer::SendRaw(const std::string& ws, const std::string& text) {
-    std::lock_guard lock(m_mutex);
-    std::string error;
-    for (Workstation* w : Targets(ws, error)) {
-        if (!w->connection) {
-            return w->name + " is not connected";
-        }
-        Send(*w, text);
-    }
-    return error;
-}
-
-std::string CafeServer::AddPayment(const std::string& customer, Cents amount) {
-    std::lock_guard lock(m_mutex);
-    Account* account = m_data.FindAccount(customer);
-    if (account == nullptr) {
-        return "no customer " + customer;
-    }
-    account->payments += amount;
-    m_journal.Note(customer + " paid " + FormatCents(amount) + " " + m_data.currency +
-                   "; balance " + FormatCents(account->Balance()));
-    return {};
-}
-
-void CafeServer::SetStatusInterval(int seconds) {
-    std::lock_guard lock(m_mutex);
-    m_data.statusIntervalSeconds = seconds;
-}
-
-void CafeServer::SetWarnBefore(int seconds) {
-    std::lock_guard lock(m_mutex);
-    m_data.warnBeforeSeconds = seconds;
-}
-
-void CafeServer::SetHttpPort(int port) {
-    std::lock_guard lock(m_mutex);
-    m_httpPort = port;
-}
-
-// ---- views ---------------------------------------------------------------------------------
-
-std::vector<Workstation> CafeServer::Workstations() const {
-    std::lock_guard lock(m_mutex);
-    std::vector<Workstation> out;
-    for (const auto& [name, ws] : m_workstations) {
-        out.push_back(ws);
-    }
-    return out;
-}
-
-CafeData CafeServer::Data() const {
-    std::lock_guard lock(m_mutex);
-    return m_data;
-}
-
-WorkstationSnapshot CafeServer::Snapshot(const std::string& name) const {
-    std::lock_guard lock(m_mutex);
-    WorkstationSnapshot s;
-    auto it = m_workstations.find(name);
-    if (it == m_workstations.end()) {
-        s.name = name;
-        return s;
-    }
-    const Workstation& ws = it->second;
-    s.known = true;
-    s.name = ws.name;
-    s.state = ws.state;
-    s.orders = ws.orders;
-    if (ws.state == 1) {
-        if (const Account* account = m_data.FindAccount(ws.customer)) {
-            s.customer = account->id;
-            s.customerName = account->name;
-            s.canChangePassword = account->canChangePassword;
-            s.history = account->history;
-            s.figures = Figures(ws);
-            s.logonTime = LocalClock(ws.logonAt, "%H:%M");
-            s.elapsed = Billing::FormatElapsed(ElapsedSeconds(ws));
-        }
-    }
-    return s;
-}
-
-std::string CafeServer::NameForAddress(const std::string& address) const {
-    std::lock_guard lock(m_mutex);
-    std::string found;
-    for (const auto& [name, ws] : m_workstations) {
-        if (ws.connection && ws.address == address) {
-            if (!found.empty()) {
-                return {};
-            }
-            found = name;
-        }
-    }
-    return found;
-}
-
-std::string CafeServer::LastGreeted() const {
-    std::lock_guard lock(m_greetedMutex);
-    return m_lastGreeted;
 }
 
 }  // namespace ko
