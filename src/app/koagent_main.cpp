@@ -53,11 +53,14 @@ bool HasArgument(int argc, char** argv, const char* wanted) {
     return false;
 }
 
-// OSTREL_LOG=debug shows every step; the default shows what an operator wants to see.
+// OSTREL_LOG=debug shows every step of the link, OSTREL_LOG=error only failures; the default
+// shows what an operator wants to see.
 void SetUpLogging() {
     const char* level = std::getenv("OSTREL_LOG");
-    bool debug = level != nullptr && std::strcmp(level, "debug") == 0;
-    ko::Logger::SetMinimumLevel(debug ? ko::Logger::Level::Debug : ko::Logger::Level::Info);
+    std::string wanted = level != nullptr ? level : "info";
+    ko::Logger::SetMinimumLevel(wanted == "debug"   ? ko::Logger::Level::Debug
+                                : wanted == "error" ? ko::Logger::Level::Error
+                                                    : ko::Logger::Level::Info);
     const char* file = std::getenv("OSTREL_LOG_FILE");
     std::string logFile = file != nullptr ? file : "";
     ko::Logger::SetSink([logFile](ko::Logger::Level lvl, std::string_view text) {
