@@ -80,9 +80,9 @@ void ServerLink::SendNextQueued() {
         std::string next = std::move(m_queue.front());
         m_queue.pop_front();
         SendNow(next);
+        // When that one failed at once, the next still waits its turn.
         if (m_readyToSend && !m_queue.empty()) {
-            m_tmrSendNext.SetEnabled(
-                true);  // that one failed at once; the next still waits its turn
+            m_tmrSendNext.SetEnabled(true);
         }
     }
 }
