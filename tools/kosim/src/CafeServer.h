@@ -92,6 +92,8 @@ class CafeServer {
     std::string SendNamed(const std::string& ws, const std::string& word,
                           const std::vector<std::string>& args);
     std::string SendRaw(const std::string& ws, const std::string& text);
+    // Closes a workstation's link, as a network failure or a server restart would.
+    std::string Drop(const std::string& ws);
     std::string AddPayment(const std::string& customer, Cents amount);
     void SetStatusInterval(int seconds);
     void SetWarnBefore(int seconds);

@@ -119,6 +119,28 @@ std::string CafeServer::SendRaw(const std::string& ws, const std::string& text) 
     return error;
 }
 
+std::string CafeServer::Drop(const std::string& ws) {
+    std::lock_guard lock(m_mutex);
+    std::string error;
+    for (Workstation* w : Targets(ws, error)) {
+        if (!w->connection) {
+            error = w->name + " is not connected";
+            continue;
+        }
+        ConnectionId id = *w->connection;
+        w->connection.reset();
+        m_connections.erase(id);
+        m_transport.Close(id);
+        JournalEvent e;
+        e.kind = EventKind::Disconnected;
+        e.workstation = w->name;
+        e.text = "operator dropped the link" +
+                 (w->state == 1 ? "; the session of " + w->customer + " goes on" : "");
+        m_journal.Append(e);
+    }
+    return error;
+}
+
 std::string CafeServer::AddPayment(const std::string& customer, Cents amount) {
     std::lock_guard lock(m_mutex);
     Account* account = m_data.FindAccount(customer);

@@ -107,6 +107,7 @@ std::string Console::Help() {
            "only\n"
            "  send <ws> <word> [fields]      send a server message by name (below)\n"
            "  raw <ws> <text>                send a message text as typed, e.g. raw @ 17|hello|\n"
+           "  drop <ws>                      close the link, as a network failure would\n"
            "  pay <customer> <amount>        a payment at the counter\n"
            "  interval <seconds>             status interval of workstations in use\n"
            "  warn <seconds>                 time-out warning this long before paid time ends; 0: "
@@ -115,7 +116,7 @@ std::string Console::Help() {
            ServerCommands::Help() +
            "  in scripts also:\n"
            "    step <title> | note <text> | sleep <seconds>\n"
-           "    expect recv|sent <ws|*> <code> [within <s>] [unordered] [optional]\n"
+           "    expect recv|sent <ws|*> <code> [within <s>] [unordered] [optional] [text <part>]\n"
            "    expect fetch <ws|*> <path prefix, @ for the workstation, $ at the end: exact>\n"
            "    expect state <ws|*> <state>\n";
 }
@@ -145,6 +146,7 @@ bool Console::Execute(const std::string& line) {
         {"state", {3, "state <ws> <n>"}},
         {"send", {3, "send <ws> <word> [fields]"}},
         {"raw", {3, "raw <ws> <text>"}},
+        {"drop", {2, "drop <ws>"}},
         {"pay", {3, "pay <customer> <amount>"}},
         {"interval", {2, "interval <seconds>"}},
         {"sleep", {2, "sleep <seconds>"}},
@@ -178,6 +180,8 @@ bool Console::Execute(const std::string& line) {
         Report(m_server.SendNamed(w[1], w[2], {w.begin() + 3, w.end()}));
     } else if (cmd == "raw") {
         Report(m_server.SendRaw(w[1], RestOfLine(line, 2)));
+    } else if (cmd == "drop") {
+        Report(m_server.Drop(w[1]));
     } else if (cmd == "pay") {
         auto cents = ParseCents(w[2]);
         Report(cents ? m_server.AddPayment(w[1], *cents) : "amount such as 10.00");
@@ -230,6 +234,7 @@ bool Console::Expect(const std::vector<std::string>& w) {
     double within = 15;
     bool unordered = false;
     bool optional = false;
+    std::string containing;
     for (std::size_t i = 4; i < w.size(); ++i) {
         if (w[i] == "within" && i + 1 < w.size()) {
             within = std::atof(w[++i].c_str());
@@ -237,6 +242,8 @@ bool Console::Expect(const std::vector<std::string>& w) {
             unordered = true;
         } else if (w[i] == "optional") {
             optional = true;
+        } else if (w[i] == "text" && i + 1 < w.size()) {
+            containing = w[++i];
         }
     }
     std::optional<EventKind> eventKind;
@@ -257,7 +264,7 @@ bool Console::Expect(const std::vector<std::string>& w) {
     int code = kind != "fetch" ? std::stoi(what) : 0;
     CafeServer& server = m_server;
     auto match = [&](const JournalEvent& e) {
-        if (e.kind != *eventKind) {
+        if (e.kind != *eventKind || e.text.find(containing) == std::string::npos) {
             return false;
         }
         std::string greeted = server.LastGreeted();

@@ -94,6 +94,27 @@ TEST_F(ConsoleTest, UnorderedAndOptionalExpectations) {
     EXPECT_EQ(console.Failed(), 1) << "$ asks for the whole address";
 }
 
+TEST_F(ConsoleTest, ExpectationsCanAskForPartOfTheText) {
+    Greet();
+    console.Execute("logon PC01 carol");
+    console.Execute("expect sent @ 0 within 0 unordered text \"state 1 (in use), customer carol\"");
+    console.Execute("expect sent @ 0 within 0 unordered text \"customer alice\"");
+    EXPECT_EQ(console.Passed(), 1);
+    EXPECT_EQ(console.Failed(), 1);
+}
+
+TEST_F(ConsoleTest, DroppingALinkKeepsTheSession) {
+    Greet();
+    console.Execute("logon PC01 carol");
+    console.Execute("drop @");
+    EXPECT_EQ(link.closed, (std::vector<ConnectionId>{1}));
+    auto ws = server.Workstations().front();
+    EXPECT_FALSE(ws.connection.has_value());
+    EXPECT_EQ(ws.state, 1);
+    console.Execute("drop @");
+    EXPECT_NE(printed.find("not connected"), std::string::npos);
+}
+
 TEST_F(ConsoleTest, ExpectationsWaitWhileTheServerWorksOnAnotherThread) {
     // The link runs on its own thread and appends to the journal while the script waits on it.
     std::thread link([this] {
