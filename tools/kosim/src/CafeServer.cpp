@@ -137,6 +137,11 @@ void CafeServer::OnHello(ConnectionId id, Connection& c, const std::vector<std::
         m_transport.Close(old);
     }
     c.workstation = name;
+    // Shut down and restart are orders, not lasting states: a workstation that says hello again
+    // has done it and is free, and must not be told to do it once more.
+    if (ws.state == 6 || ws.state == 10) {
+        ChangeState(ws, 0, "back after state " + std::to_string(ws.state));
+    }
     ws.connection = id;
     ws.address = c.address;
     ws.localAddress = c.localAddress;

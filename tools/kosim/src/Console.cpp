@@ -361,8 +361,9 @@ void Console::Customers() {
     CafeData data = m_server.Data();
     for (const auto& a : data.accounts) {
         m_print(Pad(a.id, 12) + Pad(a.name, 20) + Pad(a.rate, 12) +
-                (a.postpaid ? "open account" : "balance " + FormatCents(a.Balance())) + " " +
-                data.currency);
+                (a.postpaid ? "open account, billed " + FormatCents(a.billed)
+                            : "balance " + FormatCents(a.Balance())) +
+                " " + data.currency);
     }
 }
 

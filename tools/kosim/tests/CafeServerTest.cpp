@@ -250,6 +250,20 @@ TEST_F(CafeServerTest, OperatorCommandsReachTheirWorkstations) {
     EXPECT_NE(server.SetState("PC01", 1), "");
 }
 
+TEST_F(CafeServerTest, AWorkstationBackFromAShutDownIsFree) {
+    Greet(1, "PC01");
+    server.SetState("PC01", 6);
+    EXPECT_EQ(link.Last(1, 0)[9], "6");
+    server.OnDisconnected(1);
+    Greet(2, "PC01");
+    EXPECT_EQ(StateOf("PC01"), 0);
+    EXPECT_EQ(link.Last(2, 0)[9], "0") << "not told to shut down once more";
+    server.SetState("PC01", 13);
+    server.OnDisconnected(2);
+    Greet(3, "PC01");
+    EXPECT_EQ(StateOf("PC01"), 13) << "a lock lasts";
+}
+
 TEST_F(CafeServerTest, LockingAWorkstationInUseEndsTheSessionFirst) {
     Greet(1, "PC01");
     server.LogOn("PC01", "carol");
