@@ -22,19 +22,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // A decimal number taken apart exactly: value = (negative ? -1 : 1) * digits * 10^exponent.
 // digits has no leading zeros; it is empty for zero.
 struct Decimal {
@@ -303,7 +290,7 @@ double NumberRules::ReadLenient(std::string_view text) {
         const unsigned base = hex ? 16 : 8;
         double value = 0.0;
         for (i = 2; i < n; ++i) {
-            const int digit = HexDigitValue(packed[i]);
+            const int digit = NumberRules::HexDigitValue(packed[i]);
             if (digit < 0 || static_cast<unsigned>(digit) >= base) {
                 break;
             }
@@ -384,7 +371,7 @@ bool NumberRules::HasLeadingNumber(std::string_view text) {
         if (i >= n) {
             return false;
         }
-        const int digit = HexDigitValue(text[i]);
+        const int digit = NumberRules::HexDigitValue(text[i]);
         return digit >= 0 && (hex || digit < 8);
     }
     if (i < n && (text[i] == '+' || text[i] == '-')) {
@@ -532,6 +519,19 @@ std::string NumberRules::Format(Currency value, const RegionalSettings& regional
         text += fraction;
     }
     return text;
+}
+
+int NumberRules::HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
 }
 
 }  // namespace ko

@@ -59,6 +59,9 @@ class NumberRules {
     static std::string Format(double value, const RegionalSettings& regional = {});
     static std::string Format(std::int64_t value);
     static std::string Format(Currency value, const RegionalSettings& regional = {});
+
+    // The value of one hexadecimal digit (either case), or -1.
+    static int HexDigitValue(char c);
 };
 
 }  // namespace ko

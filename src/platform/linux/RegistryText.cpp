@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/linux/RegistryDocument.h"
+#include "shared/NumberRules.h"
 
 namespace ko {
 
@@ -12,19 +13,6 @@ namespace {
 constexpr std::string_view kNewline = "\r\n";
 // Like the registry editor, long hex lists are wrapped with a trailing backslash.
 constexpr std::size_t kHexLineWidth = 77;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
@@ -50,7 +38,7 @@ bool ParseHexList(std::string_view text, std::string& bytes) {
         }
         int value = 0;
         for (char c : token) {
-            int digit = HexDigit(c);
+            int digit = NumberRules::HexDigitValue(c);
             if (digit < 0) {
                 return false;
             }
@@ -154,7 +142,7 @@ bool RegistryText::ParseData(std::string_view rest, const std::vector<std::strin
         }
         std::uint32_t number = 0;
         for (char c : digits) {
-            int digit = HexDigit(c);
+            int digit = NumberRules::HexDigitValue(c);
             if (digit < 0) {
                 return false;
             }
@@ -174,7 +162,7 @@ bool RegistryText::ParseData(std::string_view rest, const std::vector<std::strin
             }
             std::uint32_t type = 0;
             for (char c : rest.substr(1, close - 1)) {
-                int digit = HexDigit(c);
+                int digit = NumberRules::HexDigitValue(c);
                 if (digit < 0) {
                     return false;
                 }

@@ -1,5 +1,7 @@
 #include "ProfileDocuments.h"
 
+#include "HtmlPage.h"
+
 namespace ko {
 
 namespace {
@@ -50,26 +52,8 @@ constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>
 }  // namespace
 
 std::string ProfileDocuments::Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    // The same five characters need escaping in XML as in HTML.
+    return HtmlPage::Escape(text);
 }
 
 std::string ProfileDocuments::LogonProfile(const Profile& p, const std::string& wsName,
