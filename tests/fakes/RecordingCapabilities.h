@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,15 @@ class RecordingCapabilities : public PendingCapabilities {
                                  *this, *this, *this, *this, *this, *this};
     }
     std::vector<ApplicationControl::Entry> TrackedApplications() override { return applications; }
+    // The message window is modal: whatever the test puts here runs while it is shown.
+    void ShowForm(const std::string& kind, const std::string& msgEnglish, const std::string& msgID,
+                  const std::string& msgParametar, std::int16_t msgBoxStyle) override {
+        PendingCapabilities::ShowForm(kind, msgEnglish, msgID, msgParametar, msgBoxStyle);
+        if (whileMessageShown) {
+            auto during = std::exchange(whileMessageShown, nullptr);
+            during();
+        }
+    }
 
     bool Saw(const std::string& call) const;
     int Count(const std::string& call) const;
@@ -24,6 +34,7 @@ class RecordingCapabilities : public PendingCapabilities {
 
     std::vector<std::string> calls;
     std::vector<ApplicationControl::Entry> applications;
+    std::function<void()> whileMessageShown;
 
   protected:
     void Note(const std::string& what) override { calls.push_back(what); }

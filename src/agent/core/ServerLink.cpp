@@ -123,6 +123,10 @@ void ServerLink::Reconnect() {
 void ServerLink::CloseSocket() {
     m_socket.Close();
     DropQueue();
+    // No notice follows a close, so no send can still be in flight; what the old connection
+    // delivered and was not handled yet is no longer the server's word.
+    m_readyToSend = true;
+    m_received.clear();
 }
 
 void ServerLink::OnReconnectTimer() {
@@ -176,8 +180,12 @@ void ServerLink::OnDataArrival(std::size_t /*bytesTotal*/) {
         m_client->Timer = 0;
         // One read may carry several messages that queued up on the way; each is handled on its
         // own.
-        for (const std::string& piece : WireCodec::SplitReceived(data)) {
-            std::string text = WireCodec::DecodeMessage(piece);
+        for (std::string& piece : WireCodec::SplitReceived(data)) {
+            m_received.push_back(std::move(piece));
+        }
+        while (!m_received.empty() && m_client != nullptr) {
+            std::string text = WireCodec::DecodeMessage(m_received.front());
+            m_received.pop_front();
             Logger::Debug("link: received code " + CodeOf(text));
             m_client->process(text);
         }
@@ -212,6 +220,7 @@ void ServerLink::OnError(int number, const std::string& description) {
         Logger::Debug("link: error " + NumberRules::Format(std::int64_t{number}) + " " +
                       description);
         DropQueue();
+        m_received.clear();
         m_readyToSend = true;
         if (m_client == nullptr) {
             return;

@@ -80,6 +80,9 @@ class ServerLink : private TcpClientSocket::Handler {
     LoopTimer m_tmrSendNext;
     bool m_readyToSend = true;
     std::deque<std::string> m_queue;
+    // Received messages not yet handled. A handler that shows a modal window lets later reads
+    // run; they handle what an earlier read left here first, so the server's order holds.
+    std::deque<std::string> m_received;
     // The identity text of the hello is read once, on the first connection, and kept.
     bool m_haveIdentity = false;
     std::string m_identity;

@@ -125,6 +125,10 @@ void frmLogon::RestoreWorkstation() {
     }
     m_restoring = true;
     Logger::Info("agent stopping: giving the workstation back");
+    // The link is done: a status or a watchdog tick that ran while this routine lets events run
+    // would lock the workstation again after it was given back.
+    m_link.SetClient(nullptr);
+    m_link.CloseSocket();
     m_caps.lock.UnlockWorkstation();
     m_caps.lock.EnableCtrlAltDel(1);
     if (m_client) {
@@ -148,7 +152,6 @@ void frmLogon::RestoreWorkstation() {
     m_caps.hooks.RemoveHooks();
     // The program ends here: no further event of the form runs.
     m_stopped = true;
-    m_link.CloseSocket();
     m_platform.serviceHost.ReportStopped(0);
     m_platform.loop.Quit(0);
 }

@@ -84,6 +84,11 @@ void wsClient::process(const std::string& text) {
         return;  // a fractional or out-of-range code matches nothing
     }
     const auto& f = MessageFields;
+    // The message window is modal and lets the next message overwrite the fields, so it gets
+    // copies of its texts.
+    auto showMessage = [this](std::string text, std::string id, std::int16_t style) {
+        m_caps.messages.ShowForm("ShowMessage", text, id, "", style);
+    };
     switch (*whole) {
         case 0:
             ApplyStatus();
@@ -98,10 +103,10 @@ void wsClient::process(const std::string& text) {
             }
             break;
         case 15:
-            m_caps.messages.ShowForm("ShowMessage", f[3], f[2], "", 1);
+            showMessage(f[3], f[2], 1);
             break;
         case 16:
-            m_caps.messages.ShowForm("ShowMessage", f[3], f[2], "", 0);
+            showMessage(f[3], f[2], 0);
             break;
         case 19:
             m_caps.applications.CleanUp();
@@ -124,7 +129,7 @@ void wsClient::process(const std::string& text) {
             m_language.StoreLanguageCharset(MessageFields);
             break;
         case 27:
-            m_caps.messages.ShowForm("ShowMessage", f[2], "", "", 1);
+            showMessage(f[2], "", 1);
             break;
         case 28:
             m_caps.power.Restart();

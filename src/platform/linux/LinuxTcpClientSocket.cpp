@@ -178,8 +178,12 @@ bool LinuxTcpClientSocket::SendData(const std::string& bytes) {
             PostError(error);
             return true;
         }
+        CompleteWrites();
+        return true;
     }
-    WriteQueued();
+    // Bytes were already waiting: these join them and go out when the socket can take more, so
+    // no notice is ever delivered from inside this call.
+    UpdateWatch();
     return true;
 }
 
@@ -201,6 +205,10 @@ void LinuxTcpClientSocket::WriteQueued() {
         Fail(n < 0 ? errno : EPIPE);
         return;
     }
+    CompleteWrites();
+}
+
+void LinuxTcpClientSocket::CompleteWrites() {
     if (m_sendOffset == m_sendQueue.size()) {
         m_sendQueue.clear();
         m_sendOffset = 0;

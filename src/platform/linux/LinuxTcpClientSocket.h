@@ -46,6 +46,8 @@ class LinuxTcpClientSocket : public TcpClientSocket {
     void FinishConnect();
     void ReadAvailable();
     void WriteQueued();
+    // Drops what went out, posts SendComplete for every message handed over, updates the watch.
+    void CompleteWrites();
     // Ends the connection because of an error and reports it once.
     void Fail(int error);
     // The same, for a failure found inside a call of the owner: the notice goes through the loop.

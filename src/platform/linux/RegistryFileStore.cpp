@@ -111,7 +111,7 @@ void RegistryFileStore::Refresh() {
     LoadIfChanged();
 }
 
-void RegistryFileStore::LoadIfChanged() {
+bool RegistryFileStore::LoadIfChanged() {
     UniqueFd file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     Stamp stamp;
     struct stat info {};
@@ -127,10 +127,10 @@ void RegistryFileStore::LoadIfChanged() {
     } else if (file || errno != ENOENT) {
         // Unreadable (permissions, I/O): keep what we know rather than forget every value.
         Logger::Debug("RegistryFileStore: cannot read " + m_path + ": " + std::strerror(errno));
-        return;
+        return false;
     }
     if (stamp == m_stamp) {
-        return;
+        return true;
     }
     std::string text;
     if (stamp.exists) {
@@ -143,7 +143,7 @@ void RegistryFileStore::LoadIfChanged() {
             if (n < 0) {
                 Logger::Debug("RegistryFileStore: read failed: " +
                               std::string(std::strerror(errno)));
-                return;
+                return false;
             }
             if (n == 0) {
                 break;
@@ -153,6 +153,7 @@ void RegistryFileStore::LoadIfChanged() {
     }
     m_document = RegistryDocument::Parse(text);
     m_stamp = stamp;
+    return true;
 }
 
 template <typename Change>
@@ -164,7 +165,13 @@ bool RegistryFileStore::Modify(Change change) {
     if (!lock) {
         return false;  // without the lock a change could overwrite the other program's
     }
-    LoadIfChanged();
+    // Under the lock the file is always read again: its stamp cannot tell two quick writes of
+    // the same size apart (coarse timestamps, a reused inode), and a write based on a stale copy
+    // would undo the other program's change. A store that cannot be read is not written over.
+    m_stamp = Stamp{};
+    if (!LoadIfChanged()) {
+        return false;
+    }
     RegistryDocument copy = m_document;
     bool changed = false;
     if (!change(copy, changed)) {

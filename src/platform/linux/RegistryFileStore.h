@@ -55,7 +55,7 @@ class RegistryFileStore : public RegistryPrimitives {
     // Re-reads the file under a shared lock when it changed.
     void Refresh();
     // Loads the file when its stamp differs from the one in memory (the caller holds a lock).
-    void LoadIfChanged();
+    bool LoadIfChanged();
     // Runs change on a copy of the current content under the exclusive lock and, when it
     // succeeds and changed something, replaces the file. False when change refuses or the
     // file cannot be written (the store is then unchanged).

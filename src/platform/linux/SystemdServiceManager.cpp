@@ -1,6 +1,7 @@
 #include "platform/linux/SystemdServiceManager.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -250,7 +251,15 @@ CommandResult SystemdServiceManager::RunCommand(const std::vector<std::string>& 
     }
     args.push_back(nullptr);
     pid_t pid = 0;
-    int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    // The loop blocks the signals it reads through signalfd; the child must not inherit that.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    ::posix_spawnattr_setsigmask(&attributes, &noSignals);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    int spawned = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     writeEnd.Reset();
     if (spawned != 0) {

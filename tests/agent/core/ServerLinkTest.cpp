@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes/AgentHarness.h"
 #include "shared/WireCodec.h"
 
@@ -182,6 +184,39 @@ TEST(ServerLink, MessagesThatArriveInOneReadAreEachHandled) {
     h.recorder.Take();
     h.socket.Deliver(WireCodec::EncodeMessage("33|", 5) + WireCodec::EncodeMessage("34|", 9));
     EXPECT_EQ(h.recorder.Take(), (Strings{"time-out warning", "time-out sound"}));
+}
+
+TEST(ServerLink, MessagesKeepTheServersOrderAcrossAModalWindow) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(0);
+    h.recorder.Take();
+    // A read with an operator message and a session start; while the message is shown, the
+    // operator logs the customer off again.
+    h.recorder.whileMessageShown = [&] { h.Server("0|x||||||||0|"); };
+    h.socket.Deliver(WireCodec::EncodeMessage("15|7|Hello|", 5) +
+                     WireCodec::EncodeMessage("0|bob||||||||1|", 9));
+    EXPECT_EQ(h.Client().wsState, 0);
+    Strings calls = h.recorder.Take();
+    auto unlock = std::find(calls.begin(), calls.end(), "unlock workstation");
+    auto lock = std::find(calls.begin(), calls.end(), "lock workstation");
+    ASSERT_NE(unlock, calls.end());
+    ASSERT_NE(lock, calls.end());
+    EXPECT_LT(unlock, lock);  // the older status first, the newer one last
+}
+
+TEST(ServerLink, AClosedLinkLeavesNoSendInFlight) {
+    AgentHarness h;
+    h.StartConnected();
+    h.socket.autoCompleteSends = false;
+    h.Client().SendPing();
+    EXPECT_FALSE(h.form.Link().ReadyToSend());
+    h.Sent();
+    h.socket.PeerClose();
+    EXPECT_TRUE(h.form.Link().ReadyToSend());
+    h.loop.Advance(10000);
+    h.socket.AcceptConnection();
+    EXPECT_EQ(h.Sent().size(), 1u);  // the hello goes out at once
 }
 
 TEST(ServerLink, MalformedDataNeverChangesTheState) {

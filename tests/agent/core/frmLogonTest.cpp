@@ -72,6 +72,19 @@ TEST(frmLogon, MessageTwentyTwoStopsTheServiceAndTheStopGivesTheWorkstationBack)
     EXPECT_TRUE(h.recorder.calls.empty());
 }
 
+TEST(frmLogon, NothingFromTheServerLocksTheWorkstationAgainWhileItStops) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(1);
+    h.recorder.Take();
+    // A status arrives while the stop routine lets pending events run.
+    h.loop.Post([&] { h.Server("0|x||||||||0|"); });
+    h.form.OnServiceStop();
+    EXPECT_FALSE(h.recorder.Saw("lock workstation"));
+    EXPECT_TRUE(h.recorder.Saw("unlock workstation"));
+    EXPECT_TRUE(h.loop.QuitRequested());
+}
+
 TEST(frmLogon, StopWithServerLogonSettingsLogsTheUserOff) {
     AgentHarness h;
     h.StartConnected();

@@ -34,7 +34,7 @@ TEST(wsClientFields, FieldsAMessageDoesNotReachKeepTheirValues) {
 TEST(wsClientDispatch, ReadsTheCodeLenientlyAndExactly) {
     AgentHarness h;
     h.StartConnected();
-    h.Server(" 0|x|||||||||0|");
+    h.Server(" 0|x||||||||0|");
     EXPECT_EQ(h.Client().wsState, 0);  // a leading blank is fine
     h.recorder.Take();
     h.Server("7abc|");
@@ -228,7 +228,7 @@ TEST(wsClientState, OtherStatesActAsTheServerSays) {
     h.Status(42);  // unknown: only the common actions
     EXPECT_EQ(h.recorder.Take(),
               (Strings{"show page " + kMain, "to the watcher KOW_Update_State 42"}));
-    h.Server("0|x|||||||||abc|");  // a state that is no number is 0
+    h.Server("0|x||||||||abc|");  // a state that is no number is 0
     EXPECT_EQ(h.Client().wsState, 0);
 }
 
