@@ -115,7 +115,9 @@ int Main(int argc, char** argv) {
     int code = ko::ScmServiceHost::Run("KoService", [&](ko::ScmServiceHost& host) {
         ko::Win32EventLoop loop;
         ko::WinsockClientSocket socket(loop);
-        return ko::RunAgent(loop, socket, registry, services, host, system);
+        int exitCode = ko::RunAgent(loop, socket, registry, services, host, system);
+        host.Detach();  // before the loop goes: a late stop control must not post to it
+        return exitCode;
     });
     if (code == ko::ScmServiceHost::kNotAService) {
         ko::Logger::Error("not started by the service manager; use --foreground to run here");

@@ -57,8 +57,11 @@ void ScmServiceHost::RunService() {
     m_bodyRan = true;
     m_exitCode = 1;
     Guarded("service body", [this] { m_exitCode = m_body(*this); });
-    // The body normally reports the stop itself; the manager must hear of it in any case.
-    ReportStopped(m_exitCode);
+    Detach();
+    // The last thing this thread does: once the only service of the process reports stopped,
+    // the dispatcher returns on the main thread, which then ends the process.
+    m_stoppedReported = true;
+    SetStatus(SERVICE_STOPPED, static_cast<DWORD>(m_exitCode));
 }
 
 void ScmServiceHost::OnControl(DWORD control) {
@@ -80,11 +83,15 @@ void ScmServiceHost::OnControl(DWORD control) {
 
 void ScmServiceHost::Attach(EventLoop& loop, Handler& handler) {
     m_handler = &handler;
-    m_loop = &loop;
+    // Start is queued before the loop is published, so a stop can never overtake it.
     loop.Post([this] {
         bool success = false;
         m_handler->OnServiceStart(success);
     });
+    {
+        CriticalSection::Scope hold(m_lock);
+        m_loop = &loop;
+    }
     // A stop that came before the loop was attached is delivered now, after the start.
     if (m_stopWanted) {
         PostStopOnce();
@@ -92,11 +99,17 @@ void ScmServiceHost::Attach(EventLoop& loop, Handler& handler) {
 }
 
 void ScmServiceHost::PostStopOnce() {
+    CriticalSection::Scope hold(m_lock);
     EventLoop* loop = m_loop.load();
     if (loop == nullptr || m_stopPosted.exchange(true)) {
         return;
     }
     loop->Post([this] { m_handler->OnServiceStop(); });
+}
+
+void ScmServiceHost::Detach() {
+    CriticalSection::Scope hold(m_lock);
+    m_loop = nullptr;
 }
 
 void ScmServiceHost::RequestStop() {
@@ -114,14 +127,12 @@ void ScmServiceHost::RequestStop() {
 }
 
 void ScmServiceHost::ReportStopped(int exitCode) {
-    if (m_stoppedReported.exchange(true)) {
-        return;
-    }
     m_exitCode = exitCode;
-    SetStatus(SERVICE_STOPPED, static_cast<DWORD>(exitCode));
+    SetStatus(SERVICE_STOP_PENDING);
 }
 
 void ScmServiceHost::SetStatus(DWORD state, DWORD exitCode) {
+    CriticalSection::Scope hold(m_lock);
     // Nothing may follow the stopped report: the manager may end the process after it.
     if (m_statusHandle == nullptr || (m_stoppedReported && state != SERVICE_STOPPED)) {
         return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ServiceManager.h"
+#include "platform/win32/CriticalSection.h"
 
 namespace ko {
 
@@ -28,7 +29,11 @@ class ScmServiceHost : public ServiceHost {
 
     void Attach(EventLoop& loop, Handler& handler) override;
     void RequestStop() override;
+    // Keeps the exit code and says the stop is under way; the manager hears "stopped" only when
+    // the body has returned, since it may end the process as soon as it does.
     void ReportStopped(int exitCode) override;
+    // The body calls this before its loop goes away: no control may post to it after that.
+    void Detach();
 
   private:
     ScmServiceHost(std::string name, Body body);
@@ -51,6 +56,8 @@ class ScmServiceHost : public ServiceHost {
     int m_exitCode = 0;
     bool m_bodyRan = false;
     // Shared between the service thread (Attach) and the dispatcher thread (controls).
+    // Guards the loop pointer and the status reports against the dispatcher thread.
+    CriticalSection m_lock;
     std::atomic<EventLoop*> m_loop{nullptr};
     Handler* m_handler = nullptr;
     std::atomic<bool> m_stopWanted{false};

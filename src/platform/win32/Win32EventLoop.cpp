@@ -55,7 +55,8 @@ Win32EventLoop::~Win32EventLoop() {
         }
         // Wake-ups of tasks that will never run.
         MSG msg;
-        while (PeekMessageA(&msg, m_window.Get(), kTaskMessage, kTaskMessage, PM_REMOVE)) {
+        while (PeekMessageA(&msg, m_window.Get(), kTaskMessage, kTaskMessage,
+                            PM_REMOVE | PM_QS_POSTMESSAGE)) {
         }
         SetWindowLongPtrA(m_window.Get(), GWLP_WNDPROC,
                           reinterpret_cast<LONG_PTR>(&DefWindowProcA));
@@ -226,6 +227,8 @@ LRESULT Win32EventLoop::HandleMessage(HWND window, UINT message, WPARAM wParam, 
 }
 
 void Win32EventLoop::OnTimer(TimerId id) {
+    // Every tick reads the clock, so the 32-bit tick count's wrap after 49.7 days is never missed.
+    m_ticks.Extend(GetTickCount());
     auto found = m_timers.find(id);
     if (found == m_timers.end()) {
         return;

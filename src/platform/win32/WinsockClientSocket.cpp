@@ -61,6 +61,7 @@ bool WinsockClientSocket::Connect(const std::string& host, std::uint16_t port) {
     m_sendQueue.clear();
     m_sendCompletePending = false;
     m_connected = false;
+    ++m_generation;
     m_socket.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!m_socket) {
         return false;
@@ -95,11 +96,14 @@ void WinsockClientSocket::CloseSocket() {
         return;
     }
     m_socket.Reset();
+    ++m_generation;
     // Notices already posted for the closed socket would otherwise reach the next connection,
-    // which may even get the same socket number.
+    // which may even get the same socket number. Only posted messages are taken: a message sent
+    // by another program must not run a handler in the middle of a close.
     MSG msg;
     HWND window = m_loop.NotifyWindow();
-    while (window != nullptr && PeekMessageA(&msg, window, m_message, m_message, PM_REMOVE)) {
+    while (window != nullptr &&
+           PeekMessageA(&msg, window, m_message, m_message, PM_REMOVE | PM_QS_POSTMESSAGE)) {
     }
 }
 
@@ -232,7 +236,7 @@ bool WinsockClientSocket::ReadAvailable(bool& gotData, int& error) {
 }
 
 void WinsockClientSocket::OnReadable() {
-    SOCKET current = m_socket.Get();
+    const std::uint32_t current = m_generation;
     bool gotData = false;
     int error = 0;
     bool ok = ReadAvailable(gotData, error);
@@ -240,7 +244,7 @@ void WinsockClientSocket::OnReadable() {
         m_handler->OnDataArrival(m_received.size());
     }
     // The data handler may have closed the connection, or even opened a new one.
-    if (!ok && m_socket.Get() == current) {
+    if (!ok && m_generation == current) {
         Fail(error);
     }
 }
@@ -261,7 +265,7 @@ void WinsockClientSocket::OnWritable() {
 
 void WinsockClientSocket::OnPeerClosed(int error) {
     // Whatever the peer sent before closing is delivered before the close notice.
-    SOCKET current = m_socket.Get();
+    const std::uint32_t current = m_generation;
     bool gotData = false;
     int readError = 0;
     if (error == 0) {
@@ -270,7 +274,7 @@ void WinsockClientSocket::OnPeerClosed(int error) {
     if (gotData && m_handler != nullptr) {
         m_handler->OnDataArrival(m_received.size());
     }
-    if (m_socket.Get() != current) {
+    if (m_generation != current) {
         return;  // the data handler closed the connection itself
     }
     if (error != 0) {

@@ -53,6 +53,9 @@ class WinsockClientSocket : public TcpClientSocket {
     Handler* m_handler = nullptr;
     bool m_connected = false;
     bool m_sendCompletePending = false;
+    // Counts connections: Windows reuses socket numbers, so a handler that closed the link and
+    // opened a new one is recognised by this, not by the number.
+    std::uint32_t m_generation = 0;
     std::string m_received;
     std::string m_sendQueue;
 };
