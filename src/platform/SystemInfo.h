@@ -16,6 +16,12 @@ struct OsVersion {
     std::uint16_t servicePackMajor = 0;
 };
 
+// The separators of the user's regional number format.
+struct NumberSeparators {
+    char decimal = '.';
+    char group = ',';
+};
+
 class SystemInfo {
   public:
     virtual ~SystemInfo() = default;
@@ -34,6 +40,8 @@ class SystemInfo {
     virtual std::string ExecutableName() = 0;
     // A text that identifies this machine: the machine GUID on Windows, /etc/machine-id on Linux.
     virtual std::string MachineIdentity() = 0;
+    // The regional number format that server figures are read with.
+    virtual NumberSeparators Separators() = 0;
 };
 
 }  // namespace ko

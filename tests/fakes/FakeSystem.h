@@ -18,6 +18,7 @@ class FakeSystemInfo : public SystemInfo {
     bool AnotherInstanceRunning() override { return anotherInstance; }
     std::string ProgramFolder() override { return programFolder; }
     std::string ExecutableName() override { return "koagent"; }
+    NumberSeparators Separators() override { return separators; }
     std::string MachineIdentity() override {
         ++identityReads;
         return identity;
@@ -30,6 +31,7 @@ class FakeSystemInfo : public SystemInfo {
     std::string programFolder = "/opt/ostrel";
     std::string identity = "{0f5c2a7e-1111-2222-3333-444455556666}";
     int identityReads = 0;
+    NumberSeparators separators;
 };
 
 class FakeServiceManager : public ServiceManager {

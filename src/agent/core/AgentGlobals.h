@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "shared/NumberRules.h"
+
 namespace ko {
 
 // The workstation options that server message 35 sets; they live as long as the process.
@@ -26,6 +28,8 @@ struct AgentGlobals {
     std::string HttpPort;
     std::string WorkstationName;
     std::string ProgramFolder;
+    // The workstation's number format, for the figures the server sends.
+    RegionalSettings regional;
     WorkstationOptions options;
     bool MainWindowMinimized = false;
 };

@@ -69,6 +69,8 @@ void frmLogon::ServiceStart(bool& success) {
     m_caps.policies.TakePolicySnapshot();
     m_globals.options.ReportApplications = -1;
     m_globals.ProgramFolder = m_platform.system.ProgramFolder();
+    const NumberSeparators separators = m_platform.system.Separators();
+    m_globals.regional = RegionalSettings{separators.decimal, separators.group};
     success = true;
 
     // The kiosk shows the local stopped page until the server answers.

@@ -172,11 +172,12 @@ void wsClient::ApplyStatus() {
     oldWsState = wsState;
     currentUser = f[2];
     password = f[3];
-    SetIf(AllocatedTime, NumberRules::ToInt16(f[4]));
-    SetIf(AllocatedAmount, NumberRules::ToCurrency(f[5]));
+    const RegionalSettings& regional = m_globals.regional;
+    SetIf(AllocatedTime, NumberRules::ToInt16(f[4], regional));
+    SetIf(AllocatedAmount, NumberRules::ToCurrency(f[5], regional));
     LogonTime = f[6];
     ElapsedTime = f[7];
-    SetIf(BillingRate, NumberRules::ToCurrency(f[8]));
+    SetIf(BillingRate, NumberRules::ToCurrency(f[8], regional));
     amount = f[9];
     SetIf(wsState, LenientInt32(f[10]));
     SetIf(InternetActive, LenientInt16(f[11]));

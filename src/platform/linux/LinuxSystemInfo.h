@@ -23,6 +23,8 @@ class LinuxSystemInfo : public SystemInfo {
     std::string ProgramFolder() override;
     std::string ExecutableName() override;
     std::string MachineIdentity() override;
+    // Linux has no per-user regional format of the Windows kind: the point and the comma.
+    NumberSeparators Separators() override { return {}; }
 
     // Major, minor and build from a kernel release text such as "6.1.0-13-amd64".
     static OsVersion ParseRelease(std::string_view release);

@@ -120,4 +120,16 @@ std::string Win32SystemInfo::MachineIdentity() {
     return std::string(value, strnlen(value, size));
 }
 
+NumberSeparators Win32SystemInfo::Separators() {
+    NumberSeparators separators;
+    char text[8] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, sizeof text) > 1) {
+        separators.decimal = text[0];
+    }
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, text, sizeof text) > 1) {
+        separators.group = text[0];
+    }
+    return separators;
+}
+
 }  // namespace ko

@@ -18,6 +18,7 @@ class Win32SystemInfo : public SystemInfo {
     std::string ProgramFolder() override;
     std::string ExecutableName() override;
     std::string MachineIdentity() override;
+    NumberSeparators Separators() override;
 
     // The name of the marker that one running copy of the program holds.
     std::string InstanceMarkerName();

@@ -163,6 +163,20 @@ TEST(wsClientState, FirstStatusShowsTheMainPageAndTellsTheServerItIsBack) {
     EXPECT_TRUE(h.recorder.Saw("show page " + kMain));
 }
 
+TEST(wsClientState, FiguresAreReadWithTheRegionalNumberFormat) {
+    AgentHarness h;
+    h.system.separators = NumberSeparators{',', '.'};
+    h.StartConnected();
+    h.Server("0|bob||1.200|12,5|10:00|00:01|0,75|0,00|1|");
+    EXPECT_EQ(h.Client().AllocatedTime, 1200);  // "." groups thousands here
+    EXPECT_EQ(h.Client().AllocatedAmount, Currency{125000});
+    EXPECT_EQ(h.Client().BillingRate, Currency{7500});
+    h.Server("0|bob||x|abc|10:00|00:01|1,5|0,00|1|");  // a figure that does not convert
+    EXPECT_EQ(h.Client().AllocatedTime, 1200);         // keeps its value
+    EXPECT_EQ(h.Client().AllocatedAmount, Currency{125000});
+    EXPECT_EQ(h.Client().BillingRate, Currency{15000});
+}
+
 TEST(wsClientState, ASessionStartsOnceAndThenOnlyRefreshesTheFigures) {
     AgentHarness h;
     h.StartConnected();
