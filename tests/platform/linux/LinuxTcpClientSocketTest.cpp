@@ -11,37 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "fakes/RecordingSocketHandler.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace ko {
 namespace {
 
-struct Recorder : TcpClientSocket::Handler {
-    std::vector<std::string> events;
-    std::size_t lastTotal = 0;
-    int errorNumber = 0;
-    std::string errorText;
-    std::function<void()> onData;
-
-    void OnConnect() override { events.push_back("connect"); }
-    void OnDataArrival(std::size_t bytesTotal) override {
-        events.push_back("data");
-        lastTotal = bytesTotal;
-        if (onData) {
-            onData();
-        }
-    }
-    void OnSendComplete() override { events.push_back("sent"); }
-    void OnClose() override { events.push_back("close"); }
-    void OnError(int number, const std::string& description) override {
-        events.push_back("error");
-        errorNumber = number;
-        errorText = description;
-    }
-    int Count(const std::string& name) const {
-        return static_cast<int>(std::count(events.begin(), events.end(), name));
-    }
-};
+using Recorder = RecordingSocketHandler;
 
 // A loopback listener on a port the kernel picks.
 struct Listener {

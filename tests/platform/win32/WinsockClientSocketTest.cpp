@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/RecordingSocketHandler.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/WinsockSession.h"
@@ -13,37 +14,7 @@
 namespace ko {
 namespace {
 
-struct Recorder : TcpClientSocket::Handler {
-    std::vector<std::string> events;
-    int errorNumber = 0;
-    std::string errorText;
-    std::size_t lastTotal = 0;
-    std::function<void()> onData;
-
-    void OnConnect() override { events.push_back("connect"); }
-    void OnDataArrival(std::size_t bytesTotal) override {
-        events.push_back("data");
-        lastTotal = bytesTotal;
-        if (onData) {
-            onData();
-        }
-    }
-    void OnSendComplete() override { events.push_back("sent"); }
-    void OnClose() override { events.push_back("close"); }
-    void OnError(int number, const std::string& description) override {
-        events.push_back("error");
-        errorNumber = number;
-        errorText = description;
-    }
-    bool Saw(const std::string& event) const {
-        for (const auto& e : events) {
-            if (e == event) {
-                return true;
-            }
-        }
-        return false;
-    }
-};
+using Recorder = RecordingSocketHandler;
 
 // A blocking loopback listener on a free port, playing the server.
 class Listener {
