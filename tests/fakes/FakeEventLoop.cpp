@@ -1,6 +1,7 @@
 #include "fakes/FakeEventLoop.h"
 
 #include <limits>
+#include <set>
 
 namespace ko {
 
@@ -37,11 +38,12 @@ void FakeEventLoop::RunPosted() {
     }
 }
 
-bool FakeEventLoop::RunOneDueTimer() {
+bool FakeEventLoop::RunOneDueTimer(std::set<TimerId>& ticked) {
     for (auto& [id, timer] : m_timers) {
-        if (timer.interval == 0 || timer.running || timer.due > m_now) {
+        if (timer.interval == 0 || timer.running || timer.due > m_now || ticked.count(id) != 0) {
             continue;
         }
+        ticked.insert(id);
         // The next tick counts from this one; ticks missed while time jumped are not queued.
         timer.due = m_now + timer.interval;
         timer.running = true;
@@ -59,8 +61,11 @@ bool FakeEventLoop::RunOneDueTimer() {
 }
 
 void FakeEventLoop::PumpPending() {
+    // Each timer ticks at most once a pump: a handler that moves the clock past its own next
+    // tick must not keep the pump from returning.
+    std::set<TimerId> ticked;
     RunPosted();
-    while (!m_quit && RunOneDueTimer()) {
+    while (!m_quit && RunOneDueTimer(ticked)) {
         RunPosted();
     }
 }

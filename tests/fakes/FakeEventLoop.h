@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "platform/EventLoop.h"
 
@@ -48,7 +49,7 @@ class FakeEventLoop : public EventLoop {
         bool running = false;
     };
 
-    bool RunOneDueTimer();
+    bool RunOneDueTimer(std::set<TimerId>& ticked);
     std::int64_t NextDue() const;
 
     std::int64_t m_now = 0;

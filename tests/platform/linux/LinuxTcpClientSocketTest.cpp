@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fakes/RecordingSocketHandler.h"
+#include "platform/LoopTestSupport.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace ko {
@@ -37,15 +38,6 @@ struct Listener {
     }
     UniqueFd Accept() { return UniqueFd(::accept4(fd.Get(), nullptr, nullptr, SOCK_CLOEXEC)); }
 };
-
-bool RunFor(LinuxEventLoop& loop, std::int64_t limitMs, const std::function<bool()>& done) {
-    const std::int64_t end = loop.NowMs() + limitMs;
-    EventLoop::TimerId guard = loop.AddTimer([] {});
-    loop.SetTimerInterval(guard, static_cast<std::uint32_t>(limitMs));
-    loop.RunUntil([&] { return done() || loop.NowMs() >= end; });
-    loop.RemoveTimer(guard);
-    return done();
-}
 
 std::string ReadSome(int fd) {
     pollfd p{fd, POLLIN, 0};

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/LoopTestSupport.h"
 #include "platform/win32/TickCounter.h"
 
 namespace ko {
@@ -13,16 +14,6 @@ namespace {
 
 // Runs the loop until done() or until a safety timer gives up, so a broken loop fails the test
 // instead of hanging it.
-bool RunWithLimit(Win32EventLoop& loop, const std::function<bool()>& done,
-                  std::uint32_t limitMs = 5000) {
-    bool expired = false;
-    EventLoop::TimerId limit = loop.AddTimer([&] { expired = true; });
-    loop.SetTimerInterval(limit, limitMs);
-    loop.RunUntil([&] { return expired || done(); });
-    loop.RemoveTimer(limit);
-    return done();
-}
-
 TEST(TickCounter, ExtendsAcrossTheWrap) {
     TickCounter counter;
     EXPECT_EQ(counter.Extend(0xFFFFFFF0u), 0xFFFFFFF0ll);
@@ -48,24 +39,19 @@ TEST(Win32EventLoop, TimerTicksRepeatedlyUntilStopped) {
         }
     });
     ASSERT_TRUE(loop.SetTimerInterval(id, 10));
-    EXPECT_TRUE(RunWithLimit(loop, [&] { return ticks >= 3; }));
+    EXPECT_TRUE(RunFor(loop, 5000, [&] { return ticks >= 3; }));
 
     // A stopped timer stays silent while a later, slower timer fires.
     bool later = false;
     EventLoop::TimerId other = loop.AddTimer([&] { later = true; });
     loop.SetTimerInterval(other, 60);
-    EXPECT_TRUE(RunWithLimit(loop, [&] { return later; }));
+    EXPECT_TRUE(RunFor(loop, 5000, [&] { return later; }));
     EXPECT_EQ(ticks, 3);
 }
 
 TEST(Win32EventLoop, RejectsLongIntervalsAndUnknownTimers) {
     Win32EventLoop loop;
-    EventLoop::TimerId id = loop.AddTimer([] {});
-    EXPECT_TRUE(loop.SetTimerInterval(id, EventLoop::kMaxTimerInterval));
-    EXPECT_FALSE(loop.SetTimerInterval(id, EventLoop::kMaxTimerInterval + 1));
-    EXPECT_FALSE(loop.SetTimerInterval(id + 100, 10));
-    loop.RemoveTimer(id);
-    EXPECT_FALSE(loop.SetTimerInterval(id, 10));
+    ExpectTimerIntervalRules(loop);
 }
 
 TEST(Win32EventLoop, RunningTimerCallbackIsNotReentered) {
@@ -81,12 +67,12 @@ TEST(Win32EventLoop, RunningTimerCallbackIsNotReentered) {
         if (ticks == 1) {
             // A long handler that lets the loop run: its own timer comes due many times meanwhile.
             loop.SetTimerInterval(inner, 50);
-            RunWithLimit(loop, [&] { return innerTicks >= 3; });
+            RunFor(loop, 5000, [&] { return innerTicks >= 3; });
         }
         --depth;
     });
     loop.SetTimerInterval(outer, 10);
-    EXPECT_TRUE(RunWithLimit(loop, [&] { return ticks >= 2; }));
+    EXPECT_TRUE(RunFor(loop, 5000, [&] { return ticks >= 2; }));
     EXPECT_EQ(maxDepth, 1);
     EXPECT_GE(innerTicks, 3);
 }
@@ -103,7 +89,7 @@ TEST(Win32EventLoop, TimerMayRemoveItselfWhileRunning) {
     bool later = false;
     EventLoop::TimerId other = loop.AddTimer([&] { later = true; });
     loop.SetTimerInterval(other, 80);
-    EXPECT_TRUE(RunWithLimit(loop, [&] { return later; }));
+    EXPECT_TRUE(RunFor(loop, 5000, [&] { return later; }));
     EXPECT_EQ(ticks, 1);
 }
 
@@ -128,7 +114,7 @@ TEST(Win32EventLoop, PostIsSafeFromAnotherThread) {
             loop.Post([&] { ++received; });
         }
     });
-    EXPECT_TRUE(RunWithLimit(loop, [&] { return received == 100; }));
+    EXPECT_TRUE(RunFor(loop, 5000, [&] { return received == 100; }));
     poster.join();
 }
 
