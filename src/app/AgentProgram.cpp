@@ -32,22 +32,11 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     return loop.Run();
 }
 
-std::string DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
-                       const std::string& serviceCommandLine) {
+ServiceLoader::Role DecideRole(RegistryPrimitives& registry, ServiceManager& services,
+                               SystemInfo& system, const std::string& serviceCommandLine) {
     ProgramSettings settings(registry);
     PendingCapabilities pending;
-    ServiceLoader loader(services, system, settings, pending, serviceCommandLine);
-    switch (loader.Load()) {
-        case ServiceLoader::Role::Close:
-            return "close";
-        case ServiceLoader::Role::Idle:
-            return "idle";
-        case ServiceLoader::Role::ServiceHost:
-            return "service";
-        case ServiceLoader::Role::Direct:
-            return "direct";
-    }
-    return "close";
+    return ServiceLoader(services, system, settings, pending, serviceCommandLine).Load();
 }
 
 std::string StampLogLine(const std::string& program, const std::string& level,

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "agent/core/ServiceLoader.h"
+
 namespace ko {
 
 class EventLoop;
@@ -17,9 +19,8 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
              ServiceManager& services, ServiceHost& host, SystemInfo& system);
 
 // Decides this copy's role the way the service host does when it is not told --foreground.
-// Returns the role's name for the log: "close", "idle", "service" or "direct".
-std::string DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
-                       const std::string& serviceCommandLine);
+ServiceLoader::Role DecideRole(RegistryPrimitives& registry, ServiceManager& services,
+                               SystemInfo& system, const std::string& serviceCommandLine);
 
 // A log line with the time of day, for stderr and log files.
 std::string StampLogLine(const std::string& program, const std::string& level,

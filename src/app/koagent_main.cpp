@@ -32,6 +32,8 @@
 
 namespace {
 
+using Role = ko::ServiceLoader::Role;
+
 const char* LevelName(ko::Logger::Level level) {
     switch (level) {
         case ko::Logger::Level::Debug:
@@ -100,17 +102,17 @@ int Main(int argc, char** argv) {
         }
         return RunForeground(registry, services, system);
     }
-    std::string role = ko::DecideRole(registry, services, system, "");
-    ko::Logger::Debug("role: " + role);
-    if (role == "close") {
-        return 0;
-    }
-    if (role == "idle") {
-        ko::Win32EventLoop loop;
-        return loop.Run();
-    }
-    if (role == "direct") {
-        return RunForeground(registry, services, system);
+    switch (ko::DecideRole(registry, services, system, "")) {
+        case Role::Close:
+            return 0;
+        case Role::Idle: {
+            ko::Win32EventLoop loop;
+            return loop.Run();
+        }
+        case Role::Direct:
+            return RunForeground(registry, services, system);
+        case Role::ServiceHost:
+            break;
     }
     int code = ko::ScmServiceHost::Run("KoService", [&](ko::ScmServiceHost& host) {
         ko::Win32EventLoop loop;
@@ -152,16 +154,18 @@ int Main(int argc, char** argv) {
         return RunForeground(registry, services, system);
     }
     std::string self = system.ProgramFolder() + "/" + system.ExecutableName();
-    std::string role = ko::DecideRole(registry, services, system, self + " --foreground");
-    ko::Logger::Info("role: " + role);
-    if (role == "close") {
-        return 0;
-    }
-    if (role == "idle") {
-        ko::LinuxEventLoop loop;
-        loop.OnSignal(SIGTERM, [&loop] { loop.Quit(0); });
-        loop.OnSignal(SIGINT, [&loop] { loop.Quit(0); });
-        return loop.Run();
+    switch (ko::DecideRole(registry, services, system, self + " --foreground")) {
+        case Role::Close:
+            return 0;
+        case Role::Idle: {
+            ko::LinuxEventLoop loop;
+            loop.OnSignal(SIGTERM, [&loop] { loop.Quit(0); });
+            loop.OnSignal(SIGINT, [&loop] { loop.Quit(0); });
+            return loop.Run();
+        }
+        case Role::ServiceHost:
+        case Role::Direct:
+            break;
     }
     // systemd has no starting state that runs a program other than through its unit's
     // ExecStart, which passes --foreground; any other answer runs the agent here.
