@@ -42,6 +42,67 @@ void BM_SplitBurst(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitBurst);
 
+// The worst reads for the boundary search, 64 KB each (goal: under 5 ms each).
+std::string CraftedRead(int kind) {
+    constexpr std::size_t kSize = 64 * 1024;
+    std::string read;
+    switch (kind) {
+        case 0:
+            // K = 1 and pairs (0, 1): every other byte starts a piece whose run of exact pairs
+            // reaches the end, and the last byte spoils every cut.
+            while (read.size() + 2 < kSize) {
+                read += std::string("\x01\x00", 2);
+            }
+            read += "\x01\xff";
+            break;
+        case 1:
+            // Every multiplier at both parities, then zero pairs (exact for every multiplier).
+            for (int k = 1; k <= 128; ++k) {
+                read.push_back(static_cast<char>(k));
+                read.push_back(static_cast<char>(k));
+            }
+            read.resize(kSize - 1, '\0');
+            read.push_back('\xff');
+            break;
+        default:
+            // Pairs of value 240, exact for 19 multipliers, alternating with zero pairs, after a
+            // start for each of them.
+            for (int k = 1; k <= 128; ++k) {
+                if (240 % k == 0) {
+                    read.push_back(static_cast<char>(k));
+                    read.push_back(static_cast<char>(k));
+                }
+            }
+            while (read.size() + 4 < kSize) {
+                read += std::string("\x00\xf0\x00\x00", 4);
+            }
+            read.push_back('\x01');
+            break;
+    }
+    return read;
+}
+
+void BM_SplitWorstCase64K(benchmark::State& state) {
+    const std::string read = CraftedRead(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(WireCodec::SplitReceived(read));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(read.size()));
+}
+BENCHMARK(BM_SplitWorstCase64K)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// A 64 KB read of real messages, cut into its 1,000-odd pieces.
+void BM_SplitBurstOfStatuses64K(benchmark::State& state) {
+    std::string read;
+    for (int k = 1; read.size() < 64 * 1024; k = k % 128 + 1) {
+        read += WireCodec::EncodeMessage(kStatus, k);
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(WireCodec::SplitReceived(read));
+    }
+}
+BENCHMARK(BM_SplitBurstOfStatuses64K)->Unit(benchmark::kMillisecond);
+
 // process() of a status in state 1: fields, conversions, the state actions and the ping.
 void BM_ProcessStatus(benchmark::State& state) {
     AgentHarness h;

@@ -1,5 +1,7 @@
 #include "shared/WireCodec.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 
@@ -32,9 +34,48 @@ bool ExactPair(char high, char low, long k) {
     return v >= 0 && v % k == 0 && v / k <= 255;
 }
 
-// A read longer than this is not searched for message boundaries (the search is quadratic in the
-// worst case); no server sends such bursts.
-constexpr std::size_t kMaxSplitSearch = 64 * 1024;
+// A read longer than this is not searched for message boundaries; the search is linear, but
+// its tables take a few words per byte. Both socket adapters hand over at most about 256 KB per
+// read.
+constexpr std::size_t kMaxSplitSearch = 512 * 1024;
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+// The ends that a piece may reach, kept for one parity of position while the search walks from
+// the end of the read to its start. Entries run from the largest position (bottom) to the
+// smallest (top) with piece counts that never grow towards the bottom; an end that a smaller
+// position beats on count can never be the best choice again, because every later range that
+// holds it also holds that smaller position.
+class EndStack {
+  public:
+    void Push(std::uint32_t position, std::uint32_t pieces) {
+        // An equal count stays: among equally few pieces the longer first piece wins.
+        while (!m_entries.empty() && m_entries.back().pieces > pieces) {
+            m_entries.pop_back();
+        }
+        m_entries.push_back(Entry{position, pieces});
+    }
+
+    // The end with the fewest pieces among all pushed ends up to last (the largest such end on a
+    // tie); every end pushed so far lies at or after the range's first position.
+    const std::uint32_t* Best(std::uint32_t last, std::uint32_t& pieces) const {
+        // Positions fall from bottom to top: find the first entry at or before last.
+        auto it = std::partition_point(m_entries.begin(), m_entries.end(),
+                                       [last](const Entry& e) { return e.position > last; });
+        if (it == m_entries.end()) {
+            return nullptr;
+        }
+        pieces = it->pieces;
+        return &it->position;
+    }
+
+  private:
+    struct Entry {
+        std::uint32_t position;
+        std::uint32_t pieces;
+    };
+    std::vector<Entry> m_entries;
+};
 
 }  // namespace
 
@@ -106,34 +147,97 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
     if (DecodesExactly(data) || data.size() > kMaxSplitSearch) {
         return {std::string(data)};
     }
-    // pieces[s]: the fewest exact messages that make up data[s..]; next[s]: where the first ends.
-    const std::size_t n = data.size();
-    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-    std::vector<std::size_t> pieces(n + 1, kNone);
-    std::vector<std::size_t> next(n + 1, kNone);
-    pieces[n] = 0;
-    for (std::size_t s = n; s-- > 0;) {
-        long k = Code(data[s]);
-        if (k < 1 || k > 128) {
-            continue;
+    // A piece starting at s has the multiplier K = data[s] and is followed by whole pairs, each an
+    // exact multiple of K: it may end after any of the first run(s) pairs, where run(s) counts the
+    // exact pairs in a row from s + 1. The search walks from the end of the read to its start:
+    // pieces[s] is the fewest exact messages that make up data[s..], next[s] where the first of
+    // them ends (the latest end on a tie). Every step is cheap, so the search is linear in the
+    // read: the runs are counted once per multiplier and position, skipping stretches of equal
+    // pairs at once, and the best end of a range comes from a stack of candidate ends.
+    const auto n = static_cast<std::uint32_t>(data.size());
+    auto pairAt = [&](std::uint32_t i) { return PairValue(data[i], data[i + 1]); };
+
+    // sameUntil[i]: the first pair position after i (in steps of two) whose pair differs from the
+    // pair at i, or that has no whole pair.
+    std::vector<std::uint32_t> sameUntil(n + 2, 0);
+    for (std::uint32_t i = n; i-- > 0;) {
+        if (i + 1 >= n) {
+            sameUntil[i] = i;
+        } else if (i + 3 < n && data[i + 2] == data[i] && data[i + 3] == data[i + 1]) {
+            sameUntil[i] = sameUntil[i + 2];
+        } else {
+            sameUntil[i] = i + 2;
         }
-        // A message carries at least one character: K and one pair.
-        for (std::size_t e = s + 1; e + 2 <= n; e += 2) {
-            if (!ExactPair(data[e], data[e + 1], k)) {
+    }
+
+    // Per multiplier and parity of pair position: the last position whose run is known, and the
+    // run there. Positions are visited from right to left, so each one is walked at most once per
+    // multiplier for which its pair is exact (an exact pair names a byte, so only the few divisors
+    // of its value qualify, or every multiplier for a stretch of zero pairs, skipped whole).
+    std::array<std::array<std::uint32_t, 2>, 129> knownAt{};
+    std::array<std::array<std::uint32_t, 2>, 129> knownRun{};
+    for (auto& entry : knownAt) {
+        entry = {kNone, kNone};
+    }
+    auto runFrom = [&](std::uint32_t first, long k) {
+        std::uint32_t& cursor = knownAt[static_cast<std::size_t>(k)][first % 2];
+        std::uint32_t& cursorRun = knownRun[static_cast<std::size_t>(k)][first % 2];
+        std::uint32_t run = 0;
+        std::uint32_t i = first;
+        for (;;) {
+            if (i == cursor) {
+                run += cursorRun;
                 break;
             }
-            std::size_t end = e + 2;
-            if (pieces[end] != kNone && pieces[end] + 1 < pieces[s]) {
-                pieces[s] = pieces[end] + 1;
-                next[s] = end;
+            if (i + 1 >= n) {
+                break;
             }
+            long v = pairAt(i);
+            if (v < 0 || v % k != 0 || v / k > 255) {
+                break;
+            }
+            std::uint32_t until = sameUntil[i];
+            if (cursor != kNone && cursor > i && cursor < until) {
+                until = cursor;
+            }
+            run += (until - i) / 2;
+            i = until;
+        }
+        cursor = first;
+        cursorRun = run;
+        return run;
+    };
+
+    std::vector<std::uint32_t> pieces(n + 1, kNone);
+    std::vector<std::uint32_t> next(n + 1, kNone);
+    std::array<EndStack, 2> ends;
+    pieces[n] = 0;
+    for (std::uint32_t s = n; s-- > 0;) {
+        // The shortest piece from s ends at s + 3; from now on that end is in every range.
+        if (s + 3 <= n && pieces[s + 3] != kNone) {
+            ends[(s + 3) % 2].Push(s + 3, pieces[s + 3]);
+        }
+        long k = Code(data[s]);
+        if (k < 1 || k > 128 || s + 3 > n) {
+            continue;
+        }
+        std::uint32_t run = runFrom(s + 1, k);
+        if (run == 0) {
+            continue;
+        }
+        std::uint32_t best = 0;
+        const std::uint32_t* end = ends[(s + 1) % 2].Best(s + 1 + 2 * run, best);
+        if (end != nullptr) {
+            pieces[s] = best + 1;
+            next[s] = *end;
         }
     }
     if (pieces[0] == kNone) {
         return {std::string(data)};
     }
     std::vector<std::string> out;
-    for (std::size_t s = 0; s < n; s = next[s]) {
+    out.reserve(pieces[0]);
+    for (std::uint32_t s = 0; s < n; s = next[s]) {
         out.emplace_back(data.substr(s, next[s] - s));
     }
     return out;

@@ -27,7 +27,9 @@ class WireCodec {
 
     // The link has no framing, so one read may carry several messages. A read that decodes
     // exactly stays one message. Otherwise it is cut into the fewest pieces that each decode
-    // exactly; when no such cut exists the read stays one (broken) piece.
+    // exactly, and among equally few cuts the one with the longest first piece (then the longest
+    // second, and so on); when no such cut exists the read stays one (broken) piece. The search
+    // takes time linear in the read, so a crafted read cannot hold the loop.
     static std::vector<std::string> SplitReceived(std::string_view data);
 };
 
