@@ -130,7 +130,7 @@ int Main(int argc, char** argv) {
 
 #else
 
-int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services,
+int RunForeground(ko::RegistryFileStore& registry, ko::ServiceManager& services,
                   ko::SystemInfo& system) {
     ko::LinuxEventLoop loop;
     ko::LinuxTcpClientSocket socket(loop);
@@ -139,7 +139,11 @@ int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services
     loop.OnSignal(SIGTERM, [&host] { host.PostStop(); });
     loop.OnSignal(SIGINT, [&host] { host.PostStop(); });
     loop.OnSignal(SIGHUP, [] {});
-    return ko::RunAgent(loop, socket, registry, services, host, system);
+    // The changes a handler makes go to the store file in one write after it returns.
+    registry.DeferWritesTo(&loop);
+    int code = ko::RunAgent(loop, socket, registry, services, host, system);
+    registry.DeferWritesTo(nullptr);
+    return code;
 }
 
 int Main(int argc, char** argv) {

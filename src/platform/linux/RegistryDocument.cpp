@@ -128,19 +128,33 @@ bool RegistryDocument::KeyExists(RegRoot root, std::string_view path) const {
     return FindKey(root, path) != nullptr;
 }
 
+const RegistryDocument::Value* RegistryDocument::FindRealValue(const Key& key,
+                                                               const std::string& foldedName) {
+    for (const Value& value : key.values) {
+        if (!value.kept && Fold(value.name) == foldedName) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+RegistryDocument::Value* RegistryDocument::FindRealValue(Key& key, const std::string& foldedName) {
+    return const_cast<Value*>(FindRealValue(std::as_const(key), foldedName));
+}
+
+void RegistryDocument::DropKeptLines(Key& key, const std::string& foldedName) {
+    std::erase_if(key.values,
+                  [&](const Value& v) { return v.kept && v.named && Fold(v.name) == foldedName; });
+}
+
 const RegData* RegistryDocument::FindValue(RegRoot root, std::string_view path,
                                            std::string_view name) const {
     const Key* key = FindKey(root, path);
     if (key == nullptr) {
         return nullptr;
     }
-    const std::string folded = Fold(name);
-    for (const Value& value : key->values) {
-        if (Fold(value.name) == folded) {
-            return &value.data;
-        }
-    }
-    return nullptr;
+    const Value* value = FindRealValue(*key, Fold(name));
+    return value == nullptr ? nullptr : &value->data;
 }
 
 bool RegistryDocument::SetValue(RegRoot root, std::string_view path, std::string_view name,
@@ -150,16 +164,18 @@ bool RegistryDocument::SetValue(RegRoot root, std::string_view path, std::string
         return false;
     }
     const std::string folded = Fold(name);
-    for (Value& value : key->values) {
-        if (Fold(value.name) == folded) {
-            if (value.data.type != data.type || value.data.bytes != data.bytes) {
-                value.data = data;
-                changed = true;
-            }
-            return true;
+    // A line of the same value that could not be read is replaced by the value now set.
+    const std::size_t before = key->values.size();
+    DropKeptLines(*key, folded);
+    changed = changed || key->values.size() != before;
+    if (Value* value = FindRealValue(*key, folded); value != nullptr) {
+        if (value->data.type != data.type || value->data.bytes != data.bytes) {
+            value->data = data;
+            changed = true;
         }
+        return true;
     }
-    key->values.push_back(Value{std::string(name), data});
+    key->values.push_back(Value{std::string(name), data, false, false, {}});
     changed = true;
     return true;
 }
@@ -196,11 +212,12 @@ bool RegistryDocument::DeleteValue(RegRoot root, std::string_view path, std::str
     }
     const std::string folded = Fold(name);
     auto it = std::find_if(key->values.begin(), key->values.end(),
-                           [&](const Value& v) { return Fold(v.name) == folded; });
+                           [&](const Value& v) { return !v.kept && Fold(v.name) == folded; });
     if (it == key->values.end()) {
         return false;
     }
     key->values.erase(it);
+    DropKeptLines(*key, folded);
     return true;
 }
 
@@ -216,43 +233,74 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
         start = end + 1;
     }
     RegistryDocument document;
-    Key* current = nullptr;
+    ParseState state;
     for (std::size_t index = 0; index < lines.size(); ++index) {
-        document.ParseLine(lines, index, current);
+        document.ParseLine(lines, index, state);
     }
     return document;
 }
 
+void RegistryDocument::Keep(const std::vector<std::string_view>& lines, std::size_t first,
+                            std::size_t last, const ParseState& state,
+                            const std::string* valueName) {
+    std::string text;
+    for (std::size_t i = first; i <= last && i < lines.size(); ++i) {
+        if (i != first) {
+            text += kNewline;
+        }
+        text += lines[i];
+    }
+    if (state.current != nullptr) {
+        Value kept;
+        kept.kept = true;
+        kept.named = valueName != nullptr;
+        kept.name = valueName != nullptr ? *valueName : std::string();
+        kept.keptText = std::move(text);
+        state.current->values.push_back(std::move(kept));
+    } else if (state.inSection) {
+        m_unknownSections.push_back(std::move(text));
+    } else {
+        m_preamble.push_back(std::move(text));
+    }
+}
+
 void RegistryDocument::ParseLine(const std::vector<std::string_view>& lines, std::size_t& index,
-                                 Key*& current) {
+                                 ParseState& state) {
+    const std::size_t first = index;
     std::string_view line = RegistryText::TrimLeft(lines[index]);
-    if (line.empty() || line.front() == ';' || line == kHeader) {
+    if (line.empty() || line == kHeader) {
         return;
     }
     if (line.front() == '[') {
-        current = nullptr;
+        state.current = nullptr;
+        state.inSection = true;
         std::size_t close = line.rfind(']');
-        if (close == std::string_view::npos || close < 2 || line[1] == '-') {
-            return;  // malformed, or a deletion entry: its values are skipped too
+        if (close != std::string_view::npos && close >= 2 && line[1] != '-') {
+            std::string_view inner = line.substr(1, close - 1);
+            std::string_view rootPart = inner.substr(0, inner.find('\\'));
+            const std::string foldedRoot = Fold(rootPart);
+            for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users}) {
+                if (Fold(RootName(root)) != foldedRoot) {
+                    continue;
+                }
+                std::vector<std::string> parts;
+                std::string_view rest =
+                    rootPart.size() < inner.size() ? inner.substr(rootPart.size() + 1) : "";
+                if (SplitPath(rest, parts)) {
+                    bool changed = false;
+                    state.current = MakeKey(RootName(root), parts, changed);
+                }
+            }
         }
-        std::string_view inner = line.substr(1, close - 1);
-        std::string_view rootPart = inner.substr(0, inner.find('\\'));
-        const std::string foldedRoot = Fold(rootPart);
-        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users}) {
-            if (Fold(RootName(root)) != foldedRoot) {
-                continue;
-            }
-            std::vector<std::string> parts;
-            std::string_view rest =
-                rootPart.size() < inner.size() ? inner.substr(rootPart.size() + 1) : "";
-            if (SplitPath(rest, parts)) {
-                bool changed = false;
-                current = MakeKey(RootName(root), parts, changed);
-            }
+        if (state.current == nullptr) {
+            // Malformed, a deletion entry, or a root this store does not hold: the section is
+            // kept as text, its values with it.
+            Keep(lines, first, first, state, nullptr);
         }
         return;
     }
-    if (current == nullptr || (line.front() != '"' && line.front() != '@')) {
+    if (state.current == nullptr || (line.front() != '"' && line.front() != '@')) {
+        Keep(lines, first, first, state, nullptr);
         return;
     }
 
@@ -261,34 +309,40 @@ void RegistryDocument::ParseLine(const std::vector<std::string_view>& lines, std
     if (line.front() == '"') {
         std::optional<std::size_t> after = RegistryText::ReadQuoted(line, name);
         if (!after) {
+            Keep(lines, first, first, state, nullptr);
             return;
         }
         pos = *after;
     }
     std::string_view rest = RegistryText::TrimLeft(line.substr(pos));
     if (rest.empty() || rest.front() != '=') {
+        Keep(lines, first, first, state, nullptr);
         return;
     }
     rest = RegistryText::TrimLeft(rest.substr(1));
 
     RegData data;
     if (!RegistryText::ParseData(rest, lines, index, data)) {
-        return;  // "=-" (a deletion), or data that cannot be read
+        // "=-" (a deletion), or data that cannot be read: kept, with its continuation lines.
+        Keep(lines, first, index, state, &name);
+        return;
     }
 
-    const std::string folded = Fold(name);
-    for (Value& value : current->values) {
-        if (Fold(value.name) == folded) {
-            value.data = std::move(data);
-            return;
-        }
+    Key& key = *state.current;
+    if (Value* value = FindRealValue(key, Fold(name)); value != nullptr) {
+        value->data = std::move(data);
+        return;
     }
-    current->values.push_back(Value{std::move(name), std::move(data)});
+    key.values.push_back(Value{std::move(name), std::move(data), false, false, {}});
 }
 
 std::string RegistryDocument::Serialize() const {
     std::string out(kHeader);
     out += kNewline;
+    for (const std::string& line : m_preamble) {
+        out += line;
+        out += kNewline;
+    }
     out += kNewline;
     for (const auto& [folded, key] : m_keys) {
         const bool isRoot = key.path.find('\\') == std::string::npos;
@@ -305,13 +359,22 @@ std::string RegistryDocument::Serialize() const {
             ordered.push_back(&value);
         }
         std::stable_partition(ordered.begin(), ordered.end(),
-                              [](const Value* v) { return v->name.empty(); });
+                              [](const Value* v) { return !v->kept && v->name.empty(); });
         for (const Value* value : ordered) {
+            if (value->kept) {
+                out += value->keptText;
+                out += kNewline;
+                continue;
+            }
             std::string line =
                 value->name.empty() ? std::string("@") : RegistryText::Quote(value->name);
             line += '=';
             RegistryText::AppendValue(out, std::move(line), value->data);
         }
+        out += kNewline;
+    }
+    for (const std::string& line : m_unknownSections) {
+        out += line;
         out += kNewline;
     }
     return out;

@@ -4,13 +4,16 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "platform/EventLoop.h"
 #include "platform/linux/UniqueFd.h"
 #include "shared/Logger.h"
 
@@ -43,24 +46,41 @@ bool MakeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-bool LockFd(int fd, int operation) {
-    while (::flock(fd, operation) != 0) {
-        if (errno != EINTR) {
+std::int64_t MonotonicMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Takes the lock, waiting at most waitMs: a holder that stalls must not freeze the program.
+bool LockFd(int fd, int operation, int waitMs) {
+    const std::int64_t deadline = MonotonicMs() + waitMs;
+    long pauseNs = 500000;
+    for (;;) {
+        if (::flock(fd, operation | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK || MonotonicMs() >= deadline) {
             return false;
         }
+        timespec pause{0, pauseNs};
+        ::nanosleep(&pause, nullptr);
+        pauseNs = std::min(pauseNs * 2, 8000000L);
     }
-    return true;
 }
 
 // Opens and locks the sibling lock file. A reader that cannot create it (a folder it may not
 // write, or none yet) reads without it: the rename of every change keeps a read whole anyway.
-UniqueFd TakeLock(const std::string& path, bool exclusive) {
+UniqueFd TakeLock(const std::string& path, bool exclusive, int waitMs) {
     const std::string lockPath = path + ".lock";
     UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!fd) {
         fd.Reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
     }
-    if (fd && !LockFd(fd.Get(), exclusive ? LOCK_EX : LOCK_SH)) {
+    if (fd && !LockFd(fd.Get(), exclusive ? LOCK_EX : LOCK_SH, waitMs)) {
         fd.Reset();
     }
     return fd;
@@ -85,6 +105,17 @@ bool WriteAll(int fd, const std::string& text) {
 
 RegistryFileStore::RegistryFileStore(std::string path) : m_path(std::move(path)) {}
 
+RegistryFileStore::~RegistryFileStore() {
+    Flush();
+}
+
+void RegistryFileStore::DeferWritesTo(EventLoop* loop) {
+    if (loop == nullptr) {
+        Flush();
+    }
+    m_loop = loop;
+}
+
 std::string RegistryFileStore::DefaultPath() {
     std::string path = Env("OSTREL_REGISTRY");
     if (!path.empty()) {
@@ -107,8 +138,18 @@ std::string RegistryFileStore::DefaultPath() {
 }
 
 void RegistryFileStore::Refresh() {
-    UniqueFd lock = TakeLock(m_path, false);
-    LoadIfChanged();
+    // Every change is renamed into place, so a read is whole without the lock; a reader only
+    // takes it when it is free, and never waits for a writer that stalls.
+    UniqueFd lock = TakeLock(m_path, false, 0);
+    const Stamp before = m_stamp;
+    if (!LoadIfChanged() || m_stamp == before || m_pending.empty()) {
+        return;
+    }
+    // Another program replaced the file: what waits to be written is made again on its content.
+    for (const Change& change : m_pending) {
+        bool changed = false;
+        change(m_document, changed);
+    }
 }
 
 bool RegistryFileStore::LoadIfChanged() {
@@ -156,14 +197,64 @@ bool RegistryFileStore::LoadIfChanged() {
     return true;
 }
 
-template <typename Change>
-bool RegistryFileStore::Modify(Change change) {
+bool RegistryFileStore::Modify(const Change& change) {
+    if (m_loop == nullptr) {
+        return Commit(change);
+    }
+    Refresh();
+    bool changed = false;
+    if (!change(m_document, changed)) {
+        return false;
+    }
+    if (!changed) {
+        return true;
+    }
+    m_pending.push_back(change);
+    if (!m_flushPosted) {
+        m_flushPosted = true;
+        std::weak_ptr<int> life = m_life;
+        m_loop->Post([this, life] {
+            if (!life.expired()) {
+                m_flushPosted = false;
+                Flush();
+            }
+        });
+    }
+    return true;
+}
+
+bool RegistryFileStore::Flush() {
+    if (m_pending.empty()) {
+        return true;
+    }
+    std::vector<Change> pending = std::move(m_pending);
+    m_pending.clear();
+    bool ok = Commit([&pending](RegistryDocument& document, bool& changed) {
+        // A change that the other program's edits made impossible (its key is gone) is skipped.
+        for (const Change& change : pending) {
+            change(document, changed);
+        }
+        return true;
+    });
+    if (!ok) {
+        Logger::Debug("RegistryFileStore: " + std::to_string(pending.size()) +
+                      " changes not written to " + m_path);
+        // The store shows what the file holds again.
+        m_stamp = Stamp{};
+        Refresh();
+    }
+    return ok;
+}
+
+bool RegistryFileStore::Commit(const Change& change) {
     if (!MakeFolders(ParentFolder(m_path))) {
         return false;
     }
-    UniqueFd lock = TakeLock(m_path, true);
+    UniqueFd lock = TakeLock(m_path, true, m_lockWaitMs);
     if (!lock) {
-        return false;  // without the lock a change could overwrite the other program's
+        // Without the lock a change could overwrite the other program's.
+        Logger::Debug("RegistryFileStore: the lock of " + m_path + " is not free");
+        return false;
     }
     // Under the lock the file is always read again: its stamp cannot tell two quick writes of
     // the same size apart (coarse timestamps, a reused inode), and a write based on a stale copy
@@ -183,6 +274,7 @@ bool RegistryFileStore::Modify(Change change) {
     if (!WriteFile(copy.Serialize())) {
         return false;
     }
+    ++m_writesDone;
     m_document = std::move(copy);
     m_stamp = Stamp{};
     LoadIfChanged();  // takes the new file's stamp (and reads back what was written)
@@ -233,13 +325,14 @@ bool RegistryFileStore::SetValue(RegRoot root, const std::string& path, const st
     if (!m_document.KeyExists(root, path)) {
         return false;
     }
-    return Modify([&](RegistryDocument& document, bool& changed) {
+    // A change may wait for the loop's next turn, so it holds copies of its arguments.
+    return Modify([root, path, name, data](RegistryDocument& document, bool& changed) {
         return document.SetValue(root, path, name, data, changed);
     });
 }
 
 bool RegistryFileStore::CreateKey(RegRoot root, const std::string& path, const std::string&) {
-    return Modify([&](RegistryDocument& document, bool& changed) {
+    return Modify([root, path](RegistryDocument& document, bool& changed) {
         return document.CreateKey(root, path, changed);
     });
 }
@@ -249,9 +342,10 @@ bool RegistryFileStore::DeleteKey(RegRoot root, const std::string& path) {
     if (!m_document.KeyExists(root, path)) {
         return false;
     }
-    return Modify([&](RegistryDocument& document, bool& changed) {
-        changed = document.DeleteKey(root, path);
-        return changed;
+    return Modify([root, path](RegistryDocument& document, bool& changed) {
+        bool deleted = document.DeleteKey(root, path);
+        changed = changed || deleted;
+        return deleted;
     });
 }
 
@@ -261,9 +355,10 @@ bool RegistryFileStore::DeleteValue(RegRoot root, const std::string& path,
     if (m_document.FindValue(root, path, name) == nullptr) {
         return false;
     }
-    return Modify([&](RegistryDocument& document, bool& changed) {
-        changed = document.DeleteValue(root, path, name);
-        return changed;
+    return Modify([root, path, name](RegistryDocument& document, bool& changed) {
+        bool deleted = document.DeleteValue(root, path, name);
+        changed = changed || deleted;
+        return deleted;
     });
 }
 

@@ -2,7 +2,11 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/RegistryPrimitives.h"
 #include "platform/linux/RegistryDocument.h"
@@ -13,9 +17,34 @@ namespace ko {
 // re-reads the file if another program replaced it. A change is made under an exclusive flock on
 // "<path>.lock", written to "<path>.new", synced and renamed over the store, so a crash or a
 // concurrent reader never sees a half-written file; readers hold a shared lock while they read.
+//
+// While a loop is attached, changes are kept in memory and written together by a task posted to
+// the loop: a message that sets 300 values costs one durable write, not 300. That write still
+// takes the lock, reads the file again and makes the changes on what it finds, so nothing the
+// other program wrote in between is undone. The lock is waited for only briefly: a reader that
+// stalls, or another user holding the lock file, makes the write fail (the changes are dropped
+// and the store shows the file again), never freezes the program.
+class EventLoop;
+
 class RegistryFileStore : public RegistryPrimitives {
   public:
+    // How long a change waits for the lock before it fails.
+    static constexpr int kDefaultLockWaitMs = 100;
+
     explicit RegistryFileStore(std::string path);
+    // Writes what still waits.
+    ~RegistryFileStore() override;
+    RegistryFileStore(const RegistryFileStore&) = delete;
+    RegistryFileStore& operator=(const RegistryFileStore&) = delete;
+
+    // With a loop, changes wait for one write per loop turn; with nullptr (the start), what
+    // waits is written now and every change is written at once again.
+    void DeferWritesTo(EventLoop* loop);
+    // Writes the changes that wait now. False when they could not be written; they are dropped.
+    bool Flush();
+    void SetLockWaitMs(int ms) { m_lockWaitMs = ms; }
+    // Files written so far (each one a new file renamed over the store).
+    std::uint64_t WritesDone() const { return m_writesDone; }
 
     // $OSTREL_REGISTRY; else /var/lib/ostrel/registry.reg for root; else
     // $XDG_STATE_HOME/ostrel/registry.reg (by default under ~/.local/state).
@@ -52,20 +81,33 @@ class RegistryFileStore : public RegistryPrimitives {
         bool operator==(const Stamp&) const = default;
     };
 
-    // Re-reads the file under a shared lock when it changed.
+    // A change of the document; false when it is not allowed. Sets changed when something moved.
+    using Change = std::function<bool(RegistryDocument&, bool& changed)>;
+
+    // Re-reads the file when another program replaced it; changes that wait are made again on
+    // what it holds.
     void Refresh();
-    // Loads the file when its stamp differs from the one in memory (the caller holds a lock).
+    // Loads the file when its stamp differs from the one in memory.
     bool LoadIfChanged();
-    // Runs change on a copy of the current content under the exclusive lock and, when it
-    // succeeds and changed something, replaces the file. False when change refuses or the
-    // file cannot be written (the store is then unchanged).
-    template <typename Change>
-    bool Modify(Change change);
+    // Makes a change: at once, or in memory until the loop's next turn when writes are deferred.
+    bool Modify(const Change& change);
+    // Under the exclusive lock: reads the file again, runs change on it and, when it succeeds and
+    // changed something, replaces the file. False when change refuses or the file cannot be
+    // written (the store is then unchanged).
+    bool Commit(const Change& change);
     bool WriteFile(const std::string& text);
 
     std::string m_path;
     RegistryDocument m_document;
     Stamp m_stamp;
+    int m_lockWaitMs = kDefaultLockWaitMs;
+    std::uint64_t m_writesDone = 0;
+
+    EventLoop* m_loop = nullptr;
+    std::vector<Change> m_pending;
+    bool m_flushPosted = false;
+    // Tells a posted write whether the store still exists.
+    std::shared_ptr<int> m_life = std::make_shared<int>(0);
 };
 
 }  // namespace ko

@@ -1,12 +1,17 @@
 #include "platform/linux/RegistryFileStore.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "fakes/FakeEventLoop.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace ko {
 namespace {
@@ -236,11 +241,117 @@ TEST(RegistryFileStore, BadlyEditedFileLoadsWhatItCan) {
     EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\Gone", "AlsoLost"));
     // A section implies its parents, so the parent cannot be deleted under it.
     EXPECT_FALSE(store.DeleteKey(RegRoot::LocalMachine, "SOFTWARE\\A"));
-    // And the store still takes changes, writing back a clean file.
+    // And the store still takes changes. The lines it cannot read stay in the file where they
+    // stood (a comment in its key, unknown sections with their values), so a person's or another
+    // tool's edits survive; a line whose value is then set gives way to the new value.
     EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, ab, "New", Sz("n")));
+    EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, ab, "BadHex", Sz("fixed")));
+    const std::string written = ReadText(path);
+    for (const char* line :
+         {"\"Orphan\"=\"before any key\"\r\ngarbage line\r\n", "\"BadDword\"=dword:123456789\r\n",
+          "; a comment\r\n", "\"Unterminated\"=\"no\r\n",
+          "[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"x\"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\r\n"
+          "\"AlsoLost\"=\"x\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Broken\r\n\"Lost2\"=\"x\"\r\n"}) {
+        EXPECT_NE(written.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(written.find("zz"), std::string::npos);
+    const std::size_t comment = written.find("; a comment");
+    EXPECT_GT(comment, written.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]"));
+    EXPECT_LT(comment, written.find("\r\n[", written.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]")));
     RegistryFileStore reread(path);
     EXPECT_TRUE(Same(reread.QueryValue(RegRoot::LocalMachine, ab, "Good"), Sz("yes")));
-    EXPECT_EQ(ReadText(path).find("garbage"), std::string::npos);
+    EXPECT_TRUE(Same(reread.QueryValue(RegRoot::LocalMachine, ab, "BadHex"), Sz("fixed")));
+    EXPECT_FALSE(reread.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\Broken", "Lost2"));
+    // Writing again changes nothing of the kept text.
+    EXPECT_TRUE(reread.SetValue(RegRoot::LocalMachine, ab, "Newer", Sz("m")));
+    EXPECT_TRUE(reread.DeleteValue(RegRoot::LocalMachine, ab, "Newer"));
+    EXPECT_EQ(ReadText(path), written);
+}
+
+TEST(RegistryFileStore, DeferredChangesGoToTheFileInOneWriteOnTheLoopsNextTurn) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    FakeEventLoop loop;
+    RegistryFileStore store(path);
+    store.DeferWritesTo(&loop);
+    ASSERT_TRUE(store.CreateKey(RegRoot::CurrentUser, "Software\\Lang", ""));
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(
+            store.SetValue(RegRoot::CurrentUser, "Software\\Lang", std::to_string(i), Sz("w")));
+    }
+    // The store shows its own changes at once; the file has none of them yet.
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "299"), Sz("w")));
+    EXPECT_EQ(store.WritesDone(), 0u);
+    EXPECT_FALSE(fs::exists(path));
+
+    // Meanwhile the other program writes a value of its own.
+    {
+        RegistryFileStore other(path);
+        ASSERT_TRUE(other.CreateKey(RegRoot::CurrentUser, "Software\\Lang", ""));
+        ASSERT_TRUE(other.SetValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs", Sz("t")));
+        ASSERT_TRUE(other.SetValue(RegRoot::CurrentUser, "Software\\Lang", "7", Sz("t")));
+    }
+    // Reading again shows theirs with ours made on top.
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs"), Sz("t")));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "7"), Sz("w")));
+
+    loop.RunPosted();
+    EXPECT_EQ(store.WritesDone(), 1u);
+    RegistryFileStore reread(path);
+    EXPECT_TRUE(Same(reread.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs"), Sz("t")));
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(Same(
+            reread.QueryValue(RegRoot::CurrentUser, "Software\\Lang", std::to_string(i)), Sz("w")))
+            << i;
+    }
+
+    // What waits when the loop is let go, or the store ends, is written then.
+    ASSERT_TRUE(store.SetValue(RegRoot::CurrentUser, "Software\\Lang", "Late", Sz("l")));
+    store.DeferWritesTo(nullptr);
+    EXPECT_EQ(store.WritesDone(), 2u);
+    EXPECT_TRUE(
+        Same(RegistryFileStore(path).QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Late"),
+             Sz("l")));
+    loop.RunPosted();  // the write posted before has nothing left to do
+    EXPECT_EQ(store.WritesDone(), 2u);
+}
+
+TEST(RegistryFileStore, AChangeFailsInsteadOfWaitingForALockThatStaysTaken) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    {
+        RegistryFileStore first(path);
+        ASSERT_TRUE(first.CreateKey(RegRoot::LocalMachine, kSettings, ""));
+        ASSERT_TRUE(first.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("old")));
+    }
+    const std::string before = ReadText(path);
+    // Another program holds the lock and does not let go.
+    UniqueFd holder(::open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_TRUE(holder);
+    ASSERT_EQ(::flock(holder.Get(), LOCK_EX), 0);
+
+    RegistryFileStore store(path);
+    store.SetLockWaitMs(20);
+    // Reading does not wait for it.
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("old")));
+    EXPECT_FALSE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("new")));
+    EXPECT_FALSE(store.CreateKey(RegRoot::LocalMachine, "SOFTWARE\\Other", ""));
+
+    FakeEventLoop loop;
+    store.DeferWritesTo(&loop);
+    EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("new")));
+    EXPECT_FALSE(store.Flush());
+    // The changes are dropped and the store shows the file again.
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("old")));
+    EXPECT_EQ(ReadText(path), before);
+    EXPECT_EQ(store.WritesDone(), 0u);
+
+    // Once the lock is free, changes go through again.
+    holder.Reset();
+    EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("newer")));
+    loop.RunPosted();
+    EXPECT_TRUE(Same(RegistryFileStore(path).QueryValue(RegRoot::LocalMachine, kSettings, "Server"),
+                     Sz("newer")));
 }
 
 TEST(RegistryFileStore, DefaultPathFollowsTheEnvironment) {
