@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 namespace ko {
 
@@ -150,25 +151,27 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
     // A piece starting at s has the multiplier K = data[s] and is followed by whole pairs, each an
     // exact multiple of K: it may end after any of the first run(s) pairs, where run(s) counts the
     // exact pairs in a row from s + 1. The search walks from the end of the read to its start:
-    // pieces[s] is the fewest exact messages that make up data[s..], next[s] where the first of
+    // pieces(s) is the fewest exact messages that make up data[s..], next[s] where the first of
     // them ends (the latest end on a tie). Every step is cheap, so the search is linear in the
     // read: the runs are counted once per multiplier and position, skipping stretches of equal
     // pairs at once, and the best end of a range comes from a stack of candidate ends.
     const auto n = static_cast<std::uint32_t>(data.size());
     auto pairAt = [&](std::uint32_t i) { return PairValue(data[i], data[i + 1]); };
 
-    // sameUntil[i]: the first pair position after i (in steps of two) whose pair differs from the
-    // pair at i, or that has no whole pair.
-    std::vector<std::uint32_t> sameUntil(n + 2, 0);
-    for (std::uint32_t i = n; i-- > 0;) {
+    // same[i]: how many equal pairs follow each other from position i (in steps of two), at most
+    // 65,535 at a time. Filled from the right, one position ahead of the search.
+    std::unique_ptr<std::uint16_t[]> same(new std::uint16_t[n + 3]);
+    same[n] = same[n + 1] = same[n + 2] = 0;
+    auto fillSame = [&](std::uint32_t i) {
         if (i + 1 >= n) {
-            sameUntil[i] = i;
-        } else if (i + 3 < n && data[i + 2] == data[i] && data[i + 3] == data[i + 1]) {
-            sameUntil[i] = sameUntil[i + 2];
+            same[i] = 0;
+        } else if (i + 3 < n && data[i + 2] == data[i] && data[i + 3] == data[i + 1] &&
+                   same[i + 2] < std::numeric_limits<std::uint16_t>::max()) {
+            same[i] = static_cast<std::uint16_t>(same[i + 2] + 1);
         } else {
-            sameUntil[i] = i + 2;
+            same[i] = 1;
         }
-    }
+    };
 
     // Per multiplier and parity of pair position: the last position whose run is known, and the
     // run there. Positions are visited from right to left, so each one is walked at most once per
@@ -196,7 +199,7 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
             if (v < 0 || v % k != 0 || v / k > 255) {
                 break;
             }
-            std::uint32_t until = sameUntil[i];
+            std::uint32_t until = i + 2 * static_cast<std::uint32_t>(same[i]);
             if (cursor != kNone && cursor > i && cursor < until) {
                 until = cursor;
             }
@@ -208,15 +211,21 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
         return run;
     };
 
-    std::vector<std::uint32_t> pieces(n + 1, kNone);
-    std::vector<std::uint32_t> next(n + 1, kNone);
+    // Only the piece counts of the last four positions are needed (an end is offered to the
+    // stacks three bytes after it is computed); next[s] is kept for the whole read.
+    std::unique_ptr<std::uint32_t[]> next(new std::uint32_t[n + 1]);
+    std::array<std::uint32_t, 4> pieces{kNone, kNone, kNone, kNone};
     std::array<EndStack, 2> ends;
-    pieces[n] = 0;
+    pieces[n % 4] = 0;
+    next[n] = kNone;
     for (std::uint32_t s = n; s-- > 0;) {
+        fillSame(s + 1);
         // The shortest piece from s ends at s + 3; from now on that end is in every range.
-        if (s + 3 <= n && pieces[s + 3] != kNone) {
-            ends[(s + 3) % 2].Push(s + 3, pieces[s + 3]);
+        if (s + 3 <= n && pieces[(s + 3) % 4] != kNone) {
+            ends[(s + 3) % 2].Push(s + 3, pieces[(s + 3) % 4]);
         }
+        pieces[s % 4] = kNone;
+        next[s] = kNone;
         long k = Code(data[s]);
         if (k < 1 || k > 128 || s + 3 > n) {
             continue;
@@ -228,7 +237,7 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
         std::uint32_t best = 0;
         const std::uint32_t* end = ends[(s + 1) % 2].Best(s + 1 + 2 * run, best);
         if (end != nullptr) {
-            pieces[s] = best + 1;
+            pieces[s % 4] = best + 1;
             next[s] = *end;
         }
     }
