@@ -11,7 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
+
+#include "shared/Logger.h"
 
 namespace ko {
 
@@ -37,54 +41,142 @@ std::string AddressText(const sockaddr* address) {
     return text;
 }
 
-}  // namespace
-
-LinuxTcpClientSocket::LinuxTcpClientSocket(LinuxEventLoop& loop) : m_loop(loop) {}
-
-LinuxTcpClientSocket::~LinuxTcpClientSocket() {
-    Close();
-}
-
-bool LinuxTcpClientSocket::Connect(const std::string& host, std::uint16_t port) {
-    if (host.empty() || m_state == State::Connecting || m_state == State::Connected) {
-        return false;
-    }
-    Close();
-
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    const std::string service = std::to_string(port);
-    addrinfo* found = nullptr;
-    // A numeric address needs no name service; only a name goes to the resolver.
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        hints.ai_flags = AI_NUMERICSERV;
-        found = nullptr;
-        if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-            return false;
-        }
-    }
-    m_addresses.clear();
-    for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+std::vector<LinuxTcpClientSocket::Address> Addresses(const addrinfo* found) {
+    std::vector<LinuxTcpClientSocket::Address> addresses;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
         if ((entry->ai_family != AF_INET && entry->ai_family != AF_INET6) ||
             entry->ai_addrlen > sizeof(sockaddr_storage)) {
             continue;
         }
-        Address address;
+        LinuxTcpClientSocket::Address address;
         std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
         address.length = entry->ai_addrlen;
-        m_addresses.push_back(address);
+        addresses.push_back(address);
     }
+    return addresses;
+}
+
+LinuxTcpClientSocket::Resolution Resolve(const std::string& host, int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags;
+    addrinfo* found = nullptr;
+    LinuxTcpClientSocket::Resolution resolution;
+    int result = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (result != 0) {
+        resolution.error = ::gai_strerror(result);
+        return resolution;
+    }
+    resolution.addresses = Addresses(found);
     ::freeaddrinfo(found);
-    // The server is normally reached over IPv4; IPv6 addresses are the fallback.
-    std::stable_partition(m_addresses.begin(), m_addresses.end(),
-                          [](const Address& a) { return a.storage.ss_family == AF_INET; });
-    if (m_addresses.empty()) {
+    if (resolution.addresses.empty()) {
+        resolution.error = "no IPv4 or IPv6 address";
+    }
+    return resolution;
+}
+
+}  // namespace
+
+LinuxTcpClientSocket::Resolution LinuxTcpClientSocket::SystemResolver(const std::string& host) {
+    return Resolve(host, 0);
+}
+
+LinuxTcpClientSocket::LinuxTcpClientSocket(LinuxEventLoop& loop, Resolver resolver)
+    : m_loop(loop), m_resolver(std::move(resolver)) {
+    m_mailbox->loop = &m_loop;
+}
+
+LinuxTcpClientSocket::~LinuxTcpClientSocket() {
+    // A resolving thread that answers later finds no loop to post to.
+    {
+        std::lock_guard<std::mutex> lock(m_mailbox->mutex);
+        m_mailbox->loop = nullptr;
+    }
+    Close();
+}
+
+bool LinuxTcpClientSocket::Connect(const std::string& host, std::uint16_t port) {
+    if (host.empty() || m_state == State::Resolving || m_state == State::Connecting ||
+        m_state == State::Connected) {
         return false;
     }
+    Close();
 
-    ++m_generation;
+    // A numeric address needs no name service and is used at once.
+    Resolution numeric = Resolve(host, AI_NUMERICHOST);
+    if (!numeric.addresses.empty()) {
+        ConnectTo(std::move(numeric.addresses), port);
+        return true;
+    }
+    // A name is resolved off the loop; the attempt goes on when the answer is posted back.
+    m_state = State::Resolving;
+    m_wantedHost = host;
+    m_wantedPort = port;
+    if (!m_resolving && !StartResolving(host)) {
+        m_state = State::Closed;
+        return false;
+    }
+    return true;
+}
+
+bool LinuxTcpClientSocket::StartResolving(const std::string& host) {
+    std::weak_ptr<int> life = m_life;
+    try {
+        std::thread([this, life, host, resolver = m_resolver, mailbox = m_mailbox] {
+            Resolution resolution = resolver(host);
+            std::lock_guard<std::mutex> lock(mailbox->mutex);
+            if (mailbox->loop == nullptr) {
+                return;  // the socket is gone
+            }
+            mailbox->loop->Post([this, life, host, resolution = std::move(resolution)]() mutable {
+                if (!life.expired()) {
+                    OnResolved(host, std::move(resolution));
+                }
+            });
+        }).detach();
+    } catch (const std::system_error& e) {
+        Logger::Debug(std::string("socket: no thread to resolve the name: ") + e.what());
+        return false;
+    }
+    m_resolving = true;
+    return true;
+}
+
+void LinuxTcpClientSocket::OnResolved(const std::string& host, Resolution resolution) {
+    m_resolving = false;
+    if (m_state != State::Resolving) {
+        return;  // closed while the name was resolved: the answer is for nobody
+    }
+    if (host != m_wantedHost) {
+        // A later Connect asked for another name.
+        if (!StartResolving(m_wantedHost)) {
+            Fail(EAGAIN);
+        }
+        return;
+    }
+    if (resolution.addresses.empty()) {
+        m_state = State::Ended;
+        if (m_handler != nullptr) {
+            m_handler->OnError(kHostNotFound, host + ": " + resolution.error);
+        }
+        return;
+    }
+    ConnectTo(std::move(resolution.addresses), m_wantedPort);
+}
+
+void LinuxTcpClientSocket::ConnectTo(std::vector<Address> addresses, std::uint16_t port) {
+    for (Address& address : addresses) {
+        if (address.storage.ss_family == AF_INET) {
+            reinterpret_cast<sockaddr_in*>(&address.storage)->sin_port = htons(port);
+        } else {
+            reinterpret_cast<sockaddr_in6*>(&address.storage)->sin6_port = htons(port);
+        }
+    }
+    // The server is normally reached over IPv4; IPv6 addresses are the fallback.
+    std::stable_partition(addresses.begin(), addresses.end(),
+                          [](const Address& a) { return a.storage.ss_family == AF_INET; });
+    m_addresses = std::move(addresses);
     m_state = State::Connecting;
     m_nextAddress = 0;
     if (!StartNextAddress()) {
@@ -92,7 +184,6 @@ bool LinuxTcpClientSocket::Connect(const std::string& host, std::uint16_t port) 
         // attempt, reported through the loop like a refused one.
         PostError(m_lastError);
     }
-    return true;
 }
 
 bool LinuxTcpClientSocket::StartNextAddress() {

@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -107,17 +111,130 @@ TEST(LinuxTcpClientSocket, RefusedPortReportsErrorThroughTheLoop) {
     EXPECT_FALSE(socket.SendData("x"));
 }
 
-TEST(LinuxTcpClientSocket, EmptyOrUnresolvableHostFailsAtOnceWithoutNotice) {
+// A name service that answers only when the test lets it: every name is 127.0.0.1, except
+// "unknown", which does not resolve. Shared with the resolving threads, which may outlive a test
+// that forgets to let them go.
+struct HeldResolver {
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        std::vector<std::string> asked;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+
+    ~HeldResolver() { Open(); }
+    LinuxTcpClientSocket::Resolver Get() const {
+        return [state = state](const std::string& host) {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->asked.push_back(host);
+            state->changed.notify_all();
+            state->changed.wait(lock, [&] { return state->open; });
+            LinuxTcpClientSocket::Resolution resolution;
+            if (host == "unknown") {
+                resolution.error = "Name or service not known";
+                return resolution;
+            }
+            LinuxTcpClientSocket::Address address;
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.length = sizeof(sockaddr_in);
+            resolution.addresses.push_back(address);
+            return resolution;
+        };
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->open = true;
+        state->changed.notify_all();
+    }
+    // The names asked for so far, once at least count were asked.
+    std::vector<std::string> Asked(std::size_t count) const {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->changed.wait(lock, [&] { return state->asked.size() >= count; });
+        return state->asked;
+    }
+};
+
+TEST(LinuxTcpClientSocket, EmptyOrUnresolvableHostFailsWithoutHoldingTheLoop) {
     LinuxEventLoop loop;
-    LinuxTcpClientSocket socket(loop);
+    HeldResolver resolver;
+    LinuxTcpClientSocket socket(loop, resolver.Get());
     Recorder recorder;
     socket.SetHandler(&recorder);
     EXPECT_FALSE(socket.Connect("", 9678));
-    EXPECT_FALSE(socket.Connect("no-such-host.invalid", 9678));
-    loop.PumpPending();
+    // A name that does not resolve fails through the loop, once its answer comes.
+    resolver.Open();
+    ASSERT_TRUE(socket.Connect("unknown", 9678));
     EXPECT_TRUE(recorder.events.empty());
+    ASSERT_TRUE(RunFor(loop, 2000, [&] { return recorder.Count("error") == 1; }));
+    EXPECT_EQ(recorder.errorNumber, LinuxTcpClientSocket::kHostNotFound);
+    EXPECT_NE(recorder.errorText.find("unknown"), std::string::npos);
     EXPECT_FALSE(socket.LocalHostName().empty());
     EXPECT_FALSE(socket.LocalIP().empty());
+    // The system's resolver says the same of a name that cannot exist.
+    EXPECT_FALSE(LinuxTcpClientSocket::SystemResolver("no-such-host.invalid").error.empty());
+    EXPECT_EQ(LinuxTcpClientSocket::SystemResolver("localhost").error, "");
+}
+
+TEST(LinuxTcpClientSocket, ANameIsResolvedOffTheLoopAndTheAttemptGoesOnWithTheAnswer) {
+    LinuxEventLoop loop;
+    Listener listener;
+    HeldResolver resolver;
+    LinuxTcpClientSocket socket(loop, resolver.Get());
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+
+    // The name service does not answer: Connect and the loop go on regardless.
+    ASSERT_TRUE(socket.Connect("cafe-server", listener.port));
+    EXPECT_EQ(resolver.Asked(1), (std::vector<std::string>{"cafe-server"}));
+    EXPECT_TRUE(socket.Resolving());
+    loop.PumpPending();
+    EXPECT_TRUE(recorder.events.empty());
+    EXPECT_FALSE(socket.Connect("cafe-server", listener.port));  // one attempt at a time
+
+    // The next tick closes and asks again while the first answer is still out: it waits for that
+    // answer instead of starting a second lookup.
+    socket.Close();
+    ASSERT_TRUE(socket.Connect("cafe-server", listener.port));
+    resolver.Open();
+    ASSERT_TRUE(RunFor(loop, 2000, [&] { return recorder.Count("connect") == 1; }));
+    EXPECT_TRUE(listener.Accept());
+    EXPECT_EQ(resolver.Asked(1).size(), 1u);
+    EXPECT_FALSE(socket.Resolving());
+}
+
+TEST(LinuxTcpClientSocket, AnAnswerForAnAttemptThatWasGivenUpIsDropped) {
+    LinuxEventLoop loop;
+    Listener listener;
+    HeldResolver resolver;
+    LinuxTcpClientSocket socket(loop, resolver.Get());
+    Recorder recorder;
+    socket.SetHandler(&recorder);
+
+    // Closed while the name was resolved: the answer connects nothing.
+    ASSERT_TRUE(socket.Connect("old-server", listener.port));
+    resolver.Asked(1);
+    socket.Close();
+    resolver.Open();
+    RunFor(loop, 200, [&] { return !socket.Resolving(); });
+    EXPECT_FALSE(socket.Resolving());
+    RunFor(loop, 50, [] { return false; });
+    EXPECT_TRUE(recorder.events.empty());
+
+    // Superseded by a connection to another name: the old answer starts the lookup of the new
+    // name, whose answer is the one used.
+    HeldResolver held;
+    LinuxTcpClientSocket second(loop, held.Get());
+    second.SetHandler(&recorder);
+    ASSERT_TRUE(second.Connect("old-server", listener.port));
+    held.Asked(1);
+    second.Close();
+    ASSERT_TRUE(second.Connect("new-server", listener.port));
+    held.Open();
+    ASSERT_TRUE(RunFor(loop, 2000, [&] { return recorder.Count("connect") == 1; }));
+    EXPECT_EQ(held.Asked(2), (std::vector<std::string>{"old-server", "new-server"}));
 }
 
 TEST(LinuxTcpClientSocket, LargeSendCompletesOnceWhenTheQueueDrains) {
