@@ -124,16 +124,27 @@ bool LinuxTcpClientSocket::StartResolving(const std::string& host) {
     std::weak_ptr<int> life = m_life;
     try {
         std::thread([this, life, host, resolver = m_resolver, mailbox = m_mailbox] {
-            Resolution resolution = resolver(host);
+            // Nothing may escape the thread: an exception here would end the program.
+            Resolution resolution;
+            try {
+                resolution = resolver(host);
+            } catch (const std::exception& e) {
+                resolution = Resolution{{}, e.what()};
+            }
             std::lock_guard<std::mutex> lock(mailbox->mutex);
             if (mailbox->loop == nullptr) {
                 return;  // the socket is gone
             }
-            mailbox->loop->Post([this, life, host, resolution = std::move(resolution)]() mutable {
-                if (!life.expired()) {
-                    OnResolved(host, std::move(resolution));
-                }
-            });
+            try {
+                mailbox->loop->Post(
+                    [this, life, host, resolution = std::move(resolution)]() mutable {
+                        if (!life.expired()) {
+                            OnResolved(host, std::move(resolution));
+                        }
+                    });
+            } catch (const std::exception&) {
+                // Out of memory: no answer can be posted, and the lookup stays out for good.
+            }
         }).detach();
     } catch (const std::system_error& e) {
         Logger::Debug(std::string("socket: no thread to resolve the name: ") + e.what());

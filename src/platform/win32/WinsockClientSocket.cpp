@@ -15,20 +15,20 @@ namespace {
 
 constexpr long kEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
 
-// Resolves a dotted address or a host name (XP has no getaddrinfo before SP2's headers promise it,
-// so the old calls are used). Nothing when the name does not resolve.
-bool ResolveHost(const std::string& host, in_addr& address) {
-    if (host.empty()) {
-        return false;
-    }
+// Reads a dotted address; false for anything else (a name is looked up asynchronously).
+bool NumericAddress(const std::string& host, in_addr& address) {
     unsigned long numeric = inet_addr(host.c_str());
     if (numeric != INADDR_NONE || host == "255.255.255.255") {
         address.s_addr = numeric;
         return true;
     }
-    hostent* entry = gethostbyname(host.c_str());
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list == nullptr ||
-        entry->h_addr_list[0] == nullptr) {
+    return false;
+}
+
+// The first IPv4 address of a lookup's answer.
+bool FirstAddress(const hostent* entry, in_addr& address) {
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != sizeof(address) ||
+        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
         return false;
     }
     memcpy(&address, entry->h_addr_list[0], sizeof(address));
@@ -40,34 +40,101 @@ bool ResolveHost(const std::string& host, in_addr& address) {
 WinsockClientSocket::WinsockClientSocket(Win32EventLoop& loop) : m_loop(loop) {
     m_message = m_loop.RegisterHandler(
         [this](WPARAM wParam, LPARAM lParam) { return OnSocketMessage(wParam, lParam); });
+    m_lookupMessage = m_loop.RegisterHandler(
+        [this](WPARAM wParam, LPARAM lParam) { return OnLookupMessage(wParam, lParam); });
 }
 
 WinsockClientSocket::~WinsockClientSocket() {
     CloseSocket();
+    if (m_lookup != nullptr) {
+        // Winsock must not write into the buffer once this object is gone.
+        WSACancelAsyncRequest(m_lookup);
+        m_lookup = nullptr;
+    }
     if (m_message != 0) {
         m_loop.UnregisterHandler(m_message);
+    }
+    if (m_lookupMessage != 0) {
+        m_loop.UnregisterHandler(m_lookupMessage);
     }
 }
 
 bool WinsockClientSocket::Connect(const std::string& host, std::uint16_t port) {
-    if (m_socket || !m_session.Ok() || m_message == 0) {
-        return false;
-    }
-    in_addr address = {};
-    if (!ResolveHost(host, address)) {
+    if (m_socket || m_waitingForName || !m_session.Ok() || m_message == 0 || m_lookupMessage == 0 ||
+        host.empty()) {
         return false;
     }
     m_received.clear();
     m_sendQueue.clear();
     m_sendCompletePending = false;
     m_connected = false;
+    in_addr address = {};
+    int error = 0;
+    if (NumericAddress(host, address)) {
+        return StartConnect(address, port, error);
+    }
+    // A name: the attempt goes on when the lookup's answer arrives. A lookup for the same name
+    // that is still out (the attempt before was closed) gives this attempt its answer.
+    m_wantedHost = host;
+    m_wantedPort = port;
+    if (m_lookup == nullptr && !StartLookup(host, error)) {
+        return false;
+    }
+    m_waitingForName = true;
+    return true;
+}
+
+bool WinsockClientSocket::StartLookup(const std::string& host, int& error) {
+    m_lookup = WSAAsyncGetHostByName(m_loop.NotifyWindow(), m_lookupMessage, host.c_str(),
+                                     m_lookupBuffer, sizeof(m_lookupBuffer));
+    if (m_lookup == nullptr) {
+        error = WSAGetLastError();
+        return false;
+    }
+    m_lookupHost = host;
+    return true;
+}
+
+LRESULT WinsockClientSocket::OnLookupMessage(WPARAM wParam, LPARAM lParam) {
+    if (m_lookup == nullptr || reinterpret_cast<HANDLE>(wParam) != m_lookup) {
+        return 0;  // an answer of a lookup this socket no longer waits for
+    }
+    m_lookup = nullptr;
+    if (!m_waitingForName) {
+        return 0;  // the attempt was closed while the name was looked up
+    }
+    int error = WSAGETASYNCERROR(lParam);
+    in_addr address = {};
+    if (m_lookupHost != m_wantedHost) {
+        // A later Connect asked for another name.
+        if (StartLookup(m_wantedHost, error)) {
+            return 0;
+        }
+    } else if (error == 0 &&
+               !FirstAddress(reinterpret_cast<const hostent*>(m_lookupBuffer), address)) {
+        error = WSANO_DATA;
+    }
+    m_waitingForName = false;
+    if (error == 0 && StartConnect(address, m_wantedPort, error)) {
+        return 0;
+    }
+    Logger::Debug("socket: " + m_wantedHost + " not reached, error " + std::to_string(error));
+    if (m_handler != nullptr) {
+        m_handler->OnError(error, Win32ErrorText(static_cast<unsigned long>(error)));
+    }
+    return 0;
+}
+
+bool WinsockClientSocket::StartConnect(const in_addr& address, std::uint16_t port, int& error) {
     ++m_generation;
     m_socket.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!m_socket) {
+        error = WSAGetLastError();
         return false;
     }
     // Asking for notices also makes the socket non-blocking, so connect returns at once.
     if (WSAAsyncSelect(m_socket.Get(), m_loop.NotifyWindow(), m_message, kEvents) != 0) {
+        error = WSAGetLastError();
         CloseSocket();
         return false;
     }
@@ -77,6 +144,7 @@ bool WinsockClientSocket::Connect(const std::string& host, std::uint16_t port) {
     remote.sin_addr = address;
     if (connect(m_socket.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) != 0 &&
         WSAGetLastError() != WSAEWOULDBLOCK) {
+        error = WSAGetLastError();
         CloseSocket();
         return false;
     }
@@ -84,6 +152,8 @@ bool WinsockClientSocket::Connect(const std::string& host, std::uint16_t port) {
 }
 
 void WinsockClientSocket::Close() {
+    // A lookup still out runs on; its answer is dropped unless a new attempt wants the same name.
+    m_waitingForName = false;
     CloseSocket();
     m_received.clear();
     m_sendQueue.clear();
@@ -167,9 +237,10 @@ std::string WinsockClientSocket::LocalIP() {
             return inet_ntoa(local.sin_addr);
         }
     }
+    // Windows answers its own name from its interfaces, without asking a name server.
     std::string host = LocalHostName();
     in_addr address = {};
-    if (!host.empty() && ResolveHost(host, address)) {
+    if (!host.empty() && FirstAddress(gethostbyname(host.c_str()), address)) {
         return inet_ntoa(address);
     }
     return std::string();
@@ -218,12 +289,18 @@ void WinsockClientSocket::OnConnectResult(int error) {
     }
 }
 
-bool WinsockClientSocket::ReadAvailable(bool& gotData, int& error) {
+bool WinsockClientSocket::ReadAvailable(bool& gotData, int& error, std::size_t limit, bool& more) {
     std::vector<char> buffer(16384);
+    std::size_t taken = 0;
     for (;;) {
+        if (taken >= limit) {
+            more = true;
+            return true;
+        }
         int received = recv(m_socket.Get(), buffer.data(), static_cast<int>(buffer.size()), 0);
         if (received > 0) {
             m_received.append(buffer.data(), static_cast<std::size_t>(received));
+            taken += static_cast<std::size_t>(received);
             gotData = true;
             continue;
         }
@@ -238,14 +315,25 @@ bool WinsockClientSocket::ReadAvailable(bool& gotData, int& error) {
 void WinsockClientSocket::OnReadable() {
     const std::uint32_t current = m_generation;
     bool gotData = false;
+    bool more = false;
     int error = 0;
-    bool ok = ReadAvailable(gotData, error);
+    bool ok = ReadAvailable(gotData, error, kMaxReadPerTurn, more);
     if (gotData && m_handler != nullptr) {
         m_handler->OnDataArrival(m_received.size());
     }
     // The data handler may have closed the connection, or even opened a new one.
-    if (!ok && m_generation == current) {
+    if (m_generation != current) {
+        return;
+    }
+    if (!ok) {
         Fail(error);
+        return;
+    }
+    if (more) {
+        // The rest waits behind the messages queued meanwhile. Winsock posts FD_READ again after
+        // a recv that leaves data, but a read of our own makes sure of it.
+        PostMessageA(m_loop.NotifyWindow(), m_message, static_cast<WPARAM>(m_socket.Get()),
+                     WSAMAKESELECTREPLY(FD_READ, 0));
     }
 }
 
@@ -269,7 +357,9 @@ void WinsockClientSocket::OnPeerClosed(int error) {
     bool gotData = false;
     int readError = 0;
     if (error == 0) {
-        ReadAvailable(gotData, readError);
+        // The peer sent all it will: what is left is read now, before the close is reported.
+        bool more = false;
+        ReadAvailable(gotData, readError, static_cast<std::size_t>(-1), more);
     }
     if (gotData && m_handler != nullptr) {
         m_handler->OnDataArrival(m_received.size());

@@ -146,6 +146,64 @@ TEST_F(WinsockClientSocketTest, RefusesWhatCannotStart) {
         << "an open connection must be closed first";
 }
 
+TEST_F(WinsockClientSocketTest, ANameIsLookedUpOffTheLoop) {
+    // The lookup's answer comes through the loop, never from inside Connect.
+    ASSERT_TRUE(m_socket.Connect("localhost", m_listener.Port()));
+    EXPECT_TRUE(m_socket.Resolving());
+    EXPECT_FALSE(m_socket.Connect("localhost", m_listener.Port())) << "one attempt at a time";
+    EXPECT_TRUE(m_recorder.events.empty());
+    // The next attempt, made while the answer is still out, waits for that answer.
+    m_socket.Close();
+    ASSERT_TRUE(m_socket.Connect("localhost", m_listener.Port()));
+    ASSERT_TRUE(RunUntilEvent("connect"));
+    UniqueSocket peer = m_listener.Accept();
+    ASSERT_TRUE(peer.Valid());
+    EXPECT_FALSE(m_socket.Resolving());
+    EXPECT_EQ(m_recorder.events, std::vector<std::string>{"connect"});
+}
+
+TEST_F(WinsockClientSocketTest, AnAnswerForAnAttemptThatWasGivenUpIsDropped) {
+    ASSERT_TRUE(m_socket.Connect("localhost", m_listener.Port()));
+    m_socket.Close();
+    ASSERT_TRUE(RunUntil([&] { return !m_socket.Resolving(); }));
+    Settle();
+    EXPECT_TRUE(m_recorder.events.empty());
+
+    // A numeric attempt made while the old lookup is out is not disturbed by its answer.
+    ASSERT_TRUE(m_socket.Connect("localhost", m_listener.Port()));
+    m_socket.Close();
+    ASSERT_TRUE(m_socket.Connect("127.0.0.1", m_listener.Port()));
+    UniqueSocket peer = m_listener.Accept();
+    ASSERT_TRUE(RunUntil([&] { return !m_socket.Resolving() && m_recorder.Saw("connect"); }));
+    Settle();
+    EXPECT_EQ(m_recorder.events, std::vector<std::string>{"connect"});
+}
+
+TEST_F(WinsockClientSocketTest, AFastPeerIsReadInTurnsThatLetOtherEventsRun) {
+    ASSERT_TRUE(m_socket.Connect("127.0.0.1", m_listener.Port()));
+    UniqueSocket peer = m_listener.Accept();
+    ASSERT_TRUE(RunUntilEvent("connect"));
+    std::vector<std::size_t> reads;
+    m_recorder.onData = [&] { reads.push_back(m_socket.GetData().size()); };
+    // Half a megabyte, handed over before the loop reads any of it.
+    const std::string block(64 * 1024, 'x');
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(send(peer.Get(), block.data(), static_cast<int>(block.size()), 0),
+                  static_cast<int>(block.size()));
+    }
+    std::size_t total = 0;
+    ASSERT_TRUE(RunUntil([&] {
+        total = 0;
+        for (std::size_t n : reads) {
+            total += n;
+        }
+        return total == 8 * block.size();
+    }));
+    for (std::size_t n : reads) {
+        EXPECT_LE(n, WinsockClientSocket::kMaxReadPerTurn + 16384);
+    }
+}
+
 TEST_F(WinsockClientSocketTest, KnowsTheLocalHost) {
     EXPECT_FALSE(m_socket.LocalHostName().empty());
     EXPECT_FALSE(m_socket.LocalIP().empty());
