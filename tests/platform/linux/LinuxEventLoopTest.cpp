@@ -130,6 +130,11 @@ TEST(LinuxEventLoop, PostFromAnotherThreadWakesAnIdleLoop) {
     other.join();
 }
 
+TEST(LinuxEventLoop, PostsFromOtherThreadsAllArriveInOrder) {
+    LinuxEventLoop loop;
+    ExpectPostsFromOtherThreadsArriveInOrder(loop);
+}
+
 TEST(LinuxEventLoop, RunEndsWithTheQuitCodeAndQuitEndsNestedLoops) {
     LinuxEventLoop loop;
     bool nestedReturned = false;

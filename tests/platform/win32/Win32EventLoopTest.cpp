@@ -118,6 +118,11 @@ TEST(Win32EventLoop, PostIsSafeFromAnotherThread) {
     poster.join();
 }
 
+TEST(Win32EventLoop, PostsFromOtherThreadsAllArriveInOrder) {
+    Win32EventLoop loop;
+    ExpectPostsFromOtherThreadsArriveInOrder(loop);
+}
+
 // Any process can post to the loop's window; what it posts must never be taken for code to run.
 TEST(Win32EventLoop, ForgedMessagesRunNothing) {
     Win32EventLoop loop;
