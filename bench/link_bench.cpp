@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "fakes/AgentHarness.h"
 #include "shared/WireCodec.h"
@@ -138,17 +139,25 @@ void BM_ProcessStatus(benchmark::State& state) {
 BENCHMARK(BM_ProcessStatus);
 
 #if !defined(_WIN32)
-// The agent core on fakes, but with the real Linux store in a file on disk.
-struct StoreHarness {
-    explicit StoreHarness(const std::string& path) : registry(path) {
+// The agent core on fakes, except for the loop, the socket or the store, which may be the real
+// Linux ones. The server's address is set before the start.
+template <typename Loop, typename Socket, typename Registry>
+struct CoreOn {
+    template <typename... RegistryArguments>
+    explicit CoreOn(const std::string& server, RegistryArguments&&... arguments)
+        : registry(std::forward<RegistryArguments>(arguments)...) {
         registry.CreateKey(RegRoot::LocalMachine, AgentHarness::kSettingsKey, "1");
         registry.SetValue(RegRoot::LocalMachine, AgentHarness::kSettingsKey, "Server",
-                          RegData{kRegSz, std::string("10.0.0.1", 9)});
+                          RegData{kRegSz, server + '\0'});
+    }
+    void Start() {
+        bool success = false;
+        form.OnServiceStart(success);
     }
 
-    FakeEventLoop loop;
-    FakeSocket socket{loop};
-    RegistryFileStore registry;
+    Loop loop;
+    Socket socket{loop};
+    Registry registry;
     FakeSystemInfo system;
     FakeServiceManager services;
     FakeServiceHost host;
@@ -171,12 +180,12 @@ void BM_LanguageMessageOnLinuxStore(benchmark::State& state) {
     std::string pattern = "/var/tmp/ko-bench-store-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern.data());
     {
-        StoreHarness h((folder / "registry.reg").string());
+        CoreOn<FakeEventLoop, FakeSocket, RegistryFileStore> h("10.0.0.1",
+                                                               (folder / "registry.reg").string());
         if (state.range(0) != 0) {
             h.registry.DeferWritesTo(&h.loop);
         }
-        bool success = false;
-        h.form.OnServiceStart(success);
+        h.Start();
         h.loop.Advance(10000);
         h.socket.AcceptConnection();
         h.loop.RunPosted();
@@ -237,35 +246,18 @@ void BM_ReconnectTickWithSilentDns(benchmark::State& state) {
         return;
     }
 
-    LinuxEventLoop loop;
-    LinuxTcpClientSocket socket(loop);
-    FakeRegistry registry;
-    registry.CreateKey(RegRoot::LocalMachine, AgentHarness::kSettingsKey, "1");
-    registry.PutString(RegRoot::LocalMachine, AgentHarness::kSettingsKey, "Server",
-                       "cafe-server.example");
-    FakeSystemInfo system;
-    FakeServiceManager services;
-    FakeServiceHost host;
-    Platform platform{loop, socket, registry, services, host, system};
-    RegistryModule registryModule{registry};
-    ProgramSettings programSettings{registry};
-    RecordingCapabilities recorder;
-    AgentCapabilities caps = recorder.All();
-    AgentGlobals globals;
-    WindowsLogonSettings logonSettings{registryModule, globals};
-    frmLogon form{platform, registryModule, programSettings, caps, globals, logonSettings};
-    bool success = false;
-    form.OnServiceStart(success);
-    loop.PumpPending();
+    CoreOn<LinuxEventLoop, LinuxTcpClientSocket, FakeRegistry> h("cafe-server.example");
+    h.Start();
+    h.loop.PumpPending();
 
     double worstMs = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        form.Link().OnReconnectTimer();
+        h.form.Link().OnReconnectTimer();
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count());
         worstMs = std::max(worstMs, took.count() * 1000);
-        loop.PumpPending();
+        h.loop.PumpPending();
     }
     // Proof that the name service was asked and kept silent: queries arrived, the lookup is
     // still out.
@@ -276,7 +268,7 @@ void BM_ReconnectTickWithSilentDns(benchmark::State& state) {
     }
     state.counters["worst_tick_ms"] = worstMs;
     state.counters["dns_queries_unanswered"] = queries;
-    state.counters["lookup_still_out"] = socket.Resolving() ? 1 : 0;
+    state.counters["lookup_still_out"] = h.socket.Resolving() ? 1 : 0;
 }
 BENCHMARK(BM_ReconnectTickWithSilentDns)
     ->UseManualTime()

@@ -157,12 +157,19 @@ struct HeldResolver {
     }
 };
 
-TEST(LinuxTcpClientSocket, EmptyOrUnresolvableHostFailsWithoutHoldingTheLoop) {
+// A socket whose names are resolved by a HeldResolver, and a server to reach.
+class LinuxTcpClientSocketNames : public ::testing::Test {
+  protected:
+    LinuxTcpClientSocketNames() { socket.SetHandler(&recorder); }
+
     LinuxEventLoop loop;
+    Listener listener;
     HeldResolver resolver;
-    LinuxTcpClientSocket socket(loop, resolver.Get());
+    LinuxTcpClientSocket socket{loop, resolver.Get()};
     Recorder recorder;
-    socket.SetHandler(&recorder);
+};
+
+TEST_F(LinuxTcpClientSocketNames, EmptyOrUnresolvableHostFailsWithoutHoldingTheLoop) {
     EXPECT_FALSE(socket.Connect("", 9678));
     // A name that does not resolve fails through the loop, once its answer comes.
     resolver.Open();
@@ -178,14 +185,7 @@ TEST(LinuxTcpClientSocket, EmptyOrUnresolvableHostFailsWithoutHoldingTheLoop) {
     EXPECT_EQ(LinuxTcpClientSocket::SystemResolver("localhost").error, "");
 }
 
-TEST(LinuxTcpClientSocket, ANameIsResolvedOffTheLoopAndTheAttemptGoesOnWithTheAnswer) {
-    LinuxEventLoop loop;
-    Listener listener;
-    HeldResolver resolver;
-    LinuxTcpClientSocket socket(loop, resolver.Get());
-    Recorder recorder;
-    socket.SetHandler(&recorder);
-
+TEST_F(LinuxTcpClientSocketNames, ANameIsResolvedOffTheLoopAndTheAttemptGoesOnWithTheAnswer) {
     // The name service does not answer: Connect and the loop go on regardless.
     ASSERT_TRUE(socket.Connect("cafe-server", listener.port));
     EXPECT_EQ(resolver.Asked(1), (std::vector<std::string>{"cafe-server"}));
@@ -205,14 +205,7 @@ TEST(LinuxTcpClientSocket, ANameIsResolvedOffTheLoopAndTheAttemptGoesOnWithTheAn
     EXPECT_FALSE(socket.Resolving());
 }
 
-TEST(LinuxTcpClientSocket, AnAnswerForAnAttemptThatWasGivenUpIsDropped) {
-    LinuxEventLoop loop;
-    Listener listener;
-    HeldResolver resolver;
-    LinuxTcpClientSocket socket(loop, resolver.Get());
-    Recorder recorder;
-    socket.SetHandler(&recorder);
-
+TEST_F(LinuxTcpClientSocketNames, AnAnswerForAnAttemptThatWasGivenUpIsDropped) {
     // Closed while the name was resolved: the answer connects nothing.
     ASSERT_TRUE(socket.Connect("old-server", listener.port));
     resolver.Asked(1);
@@ -222,19 +215,16 @@ TEST(LinuxTcpClientSocket, AnAnswerForAnAttemptThatWasGivenUpIsDropped) {
     EXPECT_FALSE(socket.Resolving());
     RunFor(loop, 50, [] { return false; });
     EXPECT_TRUE(recorder.events.empty());
+}
 
-    // Superseded by a connection to another name: the old answer starts the lookup of the new
-    // name, whose answer is the one used.
-    HeldResolver held;
-    LinuxTcpClientSocket second(loop, held.Get());
-    second.SetHandler(&recorder);
-    ASSERT_TRUE(second.Connect("old-server", listener.port));
-    held.Asked(1);
-    second.Close();
-    ASSERT_TRUE(second.Connect("new-server", listener.port));
-    held.Open();
+TEST_F(LinuxTcpClientSocketNames, AnAttemptForAnotherNameWaitsForTheOldAnswerThenAsksAgain) {
+    ASSERT_TRUE(socket.Connect("old-server", listener.port));
+    resolver.Asked(1);
+    socket.Close();
+    ASSERT_TRUE(socket.Connect("new-server", listener.port));
+    resolver.Open();
     ASSERT_TRUE(RunFor(loop, 2000, [&] { return recorder.Count("connect") == 1; }));
-    EXPECT_EQ(held.Asked(2), (std::vector<std::string>{"old-server", "new-server"}));
+    EXPECT_EQ(resolver.Asked(2), (std::vector<std::string>{"old-server", "new-server"}));
 }
 
 TEST(LinuxTcpClientSocket, LargeSendCompletesOnceWhenTheQueueDrains) {
