@@ -141,7 +141,7 @@ void RegistryFileStore::Refresh() {
     // Every change is renamed into place, so a read is whole without the lock; a reader only
     // takes it when it is free, and never waits for a writer that stalls.
     UniqueFd lock = TakeLock(m_path, false, 0);
-    const Stamp before = m_stamp;
+    const std::optional<Stamp> before = m_stamp;
     if (!LoadIfChanged() || m_stamp == before || m_pending.empty()) {
         return;
     }
@@ -170,7 +170,7 @@ bool RegistryFileStore::LoadIfChanged() {
         Logger::Debug("RegistryFileStore: cannot read " + m_path + ": " + std::strerror(errno));
         return false;
     }
-    if (stamp == m_stamp) {
+    if (m_stamp && stamp == *m_stamp) {
         return true;
     }
     std::string text;
@@ -240,7 +240,7 @@ bool RegistryFileStore::Flush() {
         Logger::Debug("RegistryFileStore: " + std::to_string(pending.size()) +
                       " changes not written to " + m_path);
         // The store shows what the file holds again.
-        m_stamp = Stamp{};
+        m_stamp.reset();
         Refresh();
     }
     return ok;
@@ -259,7 +259,7 @@ bool RegistryFileStore::Commit(const Change& change) {
     // Under the lock the file is always read again: its stamp cannot tell two quick writes of
     // the same size apart (coarse timestamps, a reused inode), and a write based on a stale copy
     // would undo the other program's change. A store that cannot be read is not written over.
-    m_stamp = Stamp{};
+    m_stamp.reset();
     if (!LoadIfChanged()) {
         return false;
     }
@@ -276,7 +276,7 @@ bool RegistryFileStore::Commit(const Change& change) {
     }
     ++m_writesDone;
     m_document = std::move(copy);
-    m_stamp = Stamp{};
+    m_stamp.reset();
     LoadIfChanged();  // takes the new file's stamp (and reads back what was written)
     return true;
 }

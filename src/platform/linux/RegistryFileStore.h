@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,8 @@ class RegistryFileStore : public RegistryPrimitives {
 
     std::string m_path;
     RegistryDocument m_document;
-    Stamp m_stamp;
+    // The version of the file the document was read from; none forces the next read.
+    std::optional<Stamp> m_stamp;
     int m_lockWaitMs = kDefaultLockWaitMs;
     std::uint64_t m_writesDone = 0;
 

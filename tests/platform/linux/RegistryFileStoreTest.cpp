@@ -346,6 +346,18 @@ TEST(RegistryFileStore, AChangeFailsInsteadOfWaitingForALockThatStaysTaken) {
     EXPECT_EQ(ReadText(path), before);
     EXPECT_EQ(store.WritesDone(), 0u);
 
+    // Where there is no file yet, the dropped changes leave nothing behind either.
+    const std::string fresh = folder.File("fresh.reg");
+    UniqueFd freshHolder(::open((fresh + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_EQ(::flock(freshHolder.Get(), LOCK_EX), 0);
+    RegistryFileStore empty(fresh);
+    empty.SetLockWaitMs(20);
+    empty.DeferWritesTo(&loop);
+    EXPECT_TRUE(empty.CreateKey(RegRoot::CurrentUser, "Software\\X", ""));
+    EXPECT_FALSE(empty.Flush());
+    EXPECT_FALSE(empty.SetValue(RegRoot::CurrentUser, "Software\\X", "V", Sz("v")));
+    EXPECT_FALSE(fs::exists(fresh));
+
     // Once the lock is free, changes go through again.
     holder.Reset();
     EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("newer")));
