@@ -32,18 +32,39 @@ RegistryDocument::RegistryDocument() {
     }
 }
 
+namespace {
+
+char FoldChar(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
+        u = static_cast<unsigned char>(u - 0x20);
+    } else if (u == 0x9A || u == 0x9C || u == 0x9E) {  // š œ ž
+        u = static_cast<unsigned char>(u - 0x10);
+    } else if (u == 0xFF) {  // ÿ
+        u = 0x9F;
+    }
+    return static_cast<char>(u);
+}
+
+// Whether a name equals a folded name, without folding a copy (a key holds many values).
+bool SameName(std::string_view name, std::string_view folded) {
+    if (name.size() != folded.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (FoldChar(name[i]) != folded[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string RegistryDocument::Fold(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-            u = static_cast<unsigned char>(u - 0x20);
-        } else if (u == 0x9A || u == 0x9C || u == 0x9E) {  // š œ ž
-            u = static_cast<unsigned char>(u - 0x10);
-        } else if (u == 0xFF) {  // ÿ
-            u = 0x9F;
-        }
-        c = static_cast<char>(u);
+        c = FoldChar(c);
     }
     return out;
 }
@@ -131,7 +152,7 @@ bool RegistryDocument::KeyExists(RegRoot root, std::string_view path) const {
 const RegistryDocument::Value* RegistryDocument::FindRealValue(const Key& key,
                                                                const std::string& foldedName) {
     for (const Value& value : key.values) {
-        if (!value.kept && Fold(value.name) == foldedName) {
+        if (!value.kept && SameName(value.name, foldedName)) {
             return &value;
         }
     }
@@ -143,8 +164,9 @@ RegistryDocument::Value* RegistryDocument::FindRealValue(Key& key, const std::st
 }
 
 void RegistryDocument::DropKeptLines(Key& key, const std::string& foldedName) {
-    std::erase_if(key.values,
-                  [&](const Value& v) { return v.kept && v.named && Fold(v.name) == foldedName; });
+    std::erase_if(key.values, [&](const Value& v) {
+        return v.kept && v.named && SameName(v.name, foldedName);
+    });
 }
 
 const RegData* RegistryDocument::FindValue(RegRoot root, std::string_view path,
@@ -212,7 +234,7 @@ bool RegistryDocument::DeleteValue(RegRoot root, std::string_view path, std::str
     }
     const std::string folded = Fold(name);
     auto it = std::find_if(key->values.begin(), key->values.end(),
-                           [&](const Value& v) { return !v.kept && Fold(v.name) == folded; });
+                           [&](const Value& v) { return !v.kept && SameName(v.name, folded); });
     if (it == key->values.end()) {
         return false;
     }

@@ -138,18 +138,16 @@ std::string RegistryFileStore::DefaultPath() {
 }
 
 void RegistryFileStore::Refresh() {
+    if (!m_pending.empty()) {
+        // Changes wait for this turn's write, which reads the file again under the lock and
+        // makes them on what it finds; until then the store shows its own view, and a message
+        // that sets 300 values does not look at the file 300 times.
+        return;
+    }
     // Every change is renamed into place, so a read is whole without the lock; a reader only
     // takes it when it is free, and never waits for a writer that stalls.
     UniqueFd lock = TakeLock(m_path, false, 0);
-    const std::optional<Stamp> before = m_stamp;
-    if (!LoadIfChanged() || m_stamp == before || m_pending.empty()) {
-        return;
-    }
-    // Another program replaced the file: what waits to be written is made again on its content.
-    for (const Change& change : m_pending) {
-        bool changed = false;
-        change(m_document, changed);
-    }
+    LoadIfChanged();
 }
 
 bool RegistryFileStore::LoadIfChanged() {

@@ -85,8 +85,8 @@ class RegistryFileStore : public RegistryPrimitives {
     // A change of the document; false when it is not allowed. Sets changed when something moved.
     using Change = std::function<bool(RegistryDocument&, bool& changed)>;
 
-    // Re-reads the file when another program replaced it; changes that wait are made again on
-    // what it holds.
+    // Re-reads the file when another program replaced it, unless changes wait for this turn's
+    // write.
     void Refresh();
     // Loads the file when its stamp differs from the one in memory.
     bool LoadIfChanged();

@@ -291,12 +291,11 @@ TEST(RegistryFileStore, DeferredChangesGoToTheFileInOneWriteOnTheLoopsNextTurn) 
         ASSERT_TRUE(other.SetValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs", Sz("t")));
         ASSERT_TRUE(other.SetValue(RegRoot::CurrentUser, "Software\\Lang", "7", Sz("t")));
     }
-    // Reading again shows theirs with ours made on top.
-    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs"), Sz("t")));
-    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "7"), Sz("w")));
-
+    // The write reads the file again and makes ours on top of theirs.
     loop.RunPosted();
     EXPECT_EQ(store.WritesDone(), 1u);
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs"), Sz("t")));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "7"), Sz("w")));
     RegistryFileStore reread(path);
     EXPECT_TRUE(Same(reread.QueryValue(RegRoot::CurrentUser, "Software\\Lang", "Theirs"), Sz("t")));
     for (int i = 0; i < 300; ++i) {
