@@ -47,6 +47,14 @@ TEST(wsClientDispatch, ReadsTheCodeLenientlyAndExactly) {
     h.Server("99|");
     EXPECT_TRUE(h.recorder.Take().empty());
     EXPECT_TRUE(h.Sent().empty() == false);  // the status earlier answered 36 and a ping
+
+    // Only a plain decimal number is a code: none of these is 22, which would stop the agent.
+    for (const char* noStop : {"2 2|", " 2\t2|", "&H16|", "&O26|", "2D1|"}) {
+        h.Server(noStop);
+        EXPECT_EQ(h.host.stopRequests, 0) << noStop;
+    }
+    h.Server(" 22|");
+    EXPECT_EQ(h.host.stopRequests, 1);
 }
 
 TEST(wsClientDispatch, RoutesEveryServerCode) {
