@@ -112,7 +112,9 @@ void frmLogon::ServiceStart(bool& success) {
 }
 
 void frmLogon::Activate() {
-    if (!m_firstActivationPending || m_stopped) {
+    // An activation that the stop routine lets run must not install hooks it has just removed
+    // or is about to remove.
+    if (!m_firstActivationPending || m_restoring || m_stopped) {
         return;
     }
     m_caps.kiosk.PosForm();
