@@ -187,7 +187,9 @@ void ServerLink::OnDataArrival(std::size_t /*bytesTotal*/) {
             std::string text = WireCodec::DecodeMessage(m_received.front());
             m_received.pop_front();
             Logger::Debug("link: received code " + CodeOf(text));
-            m_client->process(text);
+            // Each message has its own guard: one that fails must not keep the rest of the read
+            // waiting for the next one.
+            Guarded("link message", [&] { m_client->process(text); });
         }
     });
 }
