@@ -276,6 +276,36 @@ TEST(wsClientState, ASessionStartsOnceAndThenOnlyRefreshesTheFigures) {
                        "load profile " + kLogonProfile + "&action=Logoff", "lock workstation"}));
 }
 
+TEST(wsClientState, OnlyAComebackFromNoServerTellsTheServerItIsBack) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(0);
+    EXPECT_EQ(h.Sent(), (Strings{"36|", " 25|"}));
+    h.Status(1);  // a logon
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+    h.Status(0);  // a logoff
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+    h.Status(2);
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+}
+
+TEST(wsClientState, StateTwoLocksAndEndsASession) {
+    const std::string logoff = "load profile " + kLogonProfile + "&action=Logoff";
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(2);  // straight from no server
+    EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 2",
+                                          "lock workstation", "secure-attention keys disabled"}));
+    h.Status(0);
+    h.Status(2);
+    EXPECT_FALSE(h.recorder.Saw(logoff));
+    h.Status(1);
+    h.recorder.Take();
+    h.Status(2);  // the session ends
+    EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 2",
+                                          logoff, "lock workstation"}));
+}
+
 TEST(wsClientState, MinimizedAndTopmostSessionsFollowTheOptions) {
     AgentHarness h;
     h.StartConnected();
