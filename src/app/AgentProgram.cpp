@@ -12,6 +12,7 @@
 #include "agent/core/frmLogon.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
+#include "platform/SystemInfo.h"
 #include "shared/ProgramSettings.h"
 #include "shared/RegistryModule.h"
 
@@ -32,11 +33,23 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     return loop.Run();
 }
 
-ServiceLoader::Role DecideRole(RegistryPrimitives& registry, ServiceManager& services,
-                               SystemInfo& system, const std::string& serviceCommandLine) {
+RoleDecision DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
+                        const std::string& serviceCommandLine) {
     ProgramSettings settings(registry);
     PendingCapabilities pending;
-    return ServiceLoader(services, system, settings, pending, serviceCommandLine).Load();
+    ServiceLoader loader(services, system, settings, pending, serviceCommandLine);
+    RoleDecision decision;
+    decision.role = loader.Load();
+    decision.settings = loader.Settings();
+    return decision;
+}
+
+ServiceConfig ReadServiceSettings(RegistryPrimitives& registry, SystemInfo& system) {
+    if ((system.Version().platformId & 2) == 0) {
+        return ServiceConfig{};
+    }
+    ProgramSettings settings(registry);
+    return ServiceLoader::ReadServiceSettings(settings, system);
 }
 
 std::string StampLogLine(const std::string& program, const std::string& level,

@@ -18,9 +18,19 @@ class SystemInfo;
 int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
              ServiceManager& services, ServiceHost& host, SystemInfo& system);
 
+// This copy's role and the service settings that go with it.
+struct RoleDecision {
+    ServiceLoader::Role role = ServiceLoader::Role::Close;
+    ServiceConfig settings;
+};
+
 // Decides this copy's role the way the service host does when it is not told --foreground.
-ServiceLoader::Role DecideRole(RegistryPrimitives& registry, ServiceManager& services,
-                               SystemInfo& system, const std::string& serviceCommandLine);
+RoleDecision DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
+                        const std::string& serviceCommandLine);
+
+// The service settings for a copy that runs the host role without the Load decision
+// (--foreground): defaults on Windows 9x, which has no service control.
+ServiceConfig ReadServiceSettings(RegistryPrimitives& registry, SystemInfo& system);
 
 // A log line with the time of day, for stderr and log files.
 std::string StampLogLine(const std::string& program, const std::string& level,

@@ -84,10 +84,11 @@ void SetUpLogging() {
 #if defined(_WIN32)
 
 int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services,
-                  ko::SystemInfo& system) {
+                  ko::SystemInfo& system, int controls) {
     ko::Win32EventLoop loop;
     ko::WinsockClientSocket socket(loop);
     ko::ForegroundServiceHost host;
+    host.SetControls(controls);
     return ko::RunAgent(loop, socket, registry, services, host, system);
 }
 
@@ -100,9 +101,11 @@ int Main(int argc, char** argv) {
             ko::Logger::Error("another copy of the agent runs on this machine");
             return 3;
         }
-        return RunForeground(registry, services, system);
+        return RunForeground(registry, services, system,
+                             ko::ReadServiceSettings(registry, system).controls);
     }
-    switch (ko::DecideRole(registry, services, system, "")) {
+    const ko::RoleDecision decision = ko::DecideRole(registry, services, system, "");
+    switch (decision.role) {
         case Role::Close:
             return 0;
         case Role::Idle: {
@@ -110,17 +113,20 @@ int Main(int argc, char** argv) {
             return loop.Run();
         }
         case Role::Direct:
-            return RunForeground(registry, services, system);
+            return RunForeground(registry, services, system, decision.settings.controls);
         case Role::ServiceHost:
             break;
     }
-    int code = ko::ScmServiceHost::Run("KoService", [&](ko::ScmServiceHost& host) {
-        ko::Win32EventLoop loop;
-        ko::WinsockClientSocket socket(loop);
-        int exitCode = ko::RunAgent(loop, socket, registry, services, host, system);
-        host.Detach();  // before the loop goes: a late stop control must not post to it
-        return exitCode;
-    });
+    int code = ko::ScmServiceHost::Run(
+        "KoService",
+        [&](ko::ScmServiceHost& host) {
+            ko::Win32EventLoop loop;
+            ko::WinsockClientSocket socket(loop);
+            int exitCode = ko::RunAgent(loop, socket, registry, services, host, system);
+            host.Detach();  // before the loop goes: a late stop control must not post to it
+            return exitCode;
+        },
+        decision.settings.controls);
     if (code == ko::ScmServiceHost::kNotAService) {
         ko::Logger::Error("not started by the service manager; use --foreground to run here");
         return 1;
@@ -131,13 +137,15 @@ int Main(int argc, char** argv) {
 #else
 
 int RunForeground(ko::RegistryFileStore& registry, ko::ServiceManager& services,
-                  ko::SystemInfo& system) {
+                  ko::SystemInfo& system, int controls) {
     ko::LinuxEventLoop loop;
     ko::LinuxTcpClientSocket socket(loop);
     ko::ForegroundServiceHost host;
-    // systemd's stop and Ctrl+C are the service manager's Stop: the workstation is given back.
-    loop.OnSignal(SIGTERM, [&host] { host.PostStop(); });
-    loop.OnSignal(SIGINT, [&host] { host.PostStop(); });
+    host.SetControls(controls);
+    // systemd's stop and Ctrl+C are the service manager's Stop: the workstation is given back,
+    // when the service accepts stop.
+    loop.OnSignal(SIGTERM, [&host] { host.ControlStop(); });
+    loop.OnSignal(SIGINT, [&host] { host.ControlStop(); });
     loop.OnSignal(SIGHUP, [] {});
     // The changes a handler makes go to the store file in one write after it returns.
     registry.DeferWritesTo(&loop);
@@ -155,11 +163,17 @@ int Main(int argc, char** argv) {
             ko::Logger::Error("another copy of the agent runs on this machine");
             return 3;
         }
-        return RunForeground(registry, services, system);
+        return RunForeground(registry, services, system,
+                             ko::ReadServiceSettings(registry, system).controls);
     }
     std::string self = system.ProgramFolder() + "/" + system.ExecutableName();
-    switch (ko::DecideRole(registry, services, system, self + " --foreground")) {
+    const ko::RoleDecision decision =
+        ko::DecideRole(registry, services, system, self + " --foreground");
+    switch (decision.role) {
         case Role::Close:
+        case Role::ServiceHost:
+            // systemd starts the service's copy through its unit, with --foreground; a copy
+            // started without it is never that one.
             return 0;
         case Role::Idle: {
             ko::LinuxEventLoop loop;
@@ -167,13 +181,10 @@ int Main(int argc, char** argv) {
             loop.OnSignal(SIGINT, [&loop] { loop.Quit(0); });
             return loop.Run();
         }
-        case Role::ServiceHost:
         case Role::Direct:
             break;
     }
-    // systemd has no starting state that runs a program other than through its unit's
-    // ExecStart, which passes --foreground; any other answer runs the agent here.
-    return RunForeground(registry, services, system);
+    return RunForeground(registry, services, system, decision.settings.controls);
 }
 
 #endif

@@ -1,6 +1,7 @@
 #include "platform/ForegroundServiceHost.h"
 
 #include "platform/EventLoop.h"
+#include "shared/Logger.h"
 
 namespace ko {
 
@@ -15,6 +16,15 @@ void ForegroundServiceHost::Attach(EventLoop& loop, Handler& handler) {
 
 void ForegroundServiceHost::RequestStop() {
     PostStop();
+}
+
+bool ForegroundServiceHost::ControlStop() {
+    if (!ServiceControls::AcceptsStop(m_controls)) {
+        Logger::Info("stop refused: the service settings do not accept stop");
+        return false;
+    }
+    PostStop();
+    return true;
 }
 
 void ForegroundServiceHost::PostStop() {

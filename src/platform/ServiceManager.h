@@ -5,13 +5,25 @@
 
 namespace ko {
 
+// The controls a service accepts, as the service setting "Controls" gives them: a set of bits.
+// The agent has no paused state, so pause and continue are never accepted. A host that accepts
+// stop also takes the system's shutdown notice as a stop; one that does not cannot be stopped
+// from outside, though the agent still stops itself when the server tells it to.
+struct ServiceControls {
+    static constexpr int kPauseContinue = 1;
+    static constexpr int kStop = 2;
+    static constexpr int kDefault = kStop;
+
+    static bool AcceptsStop(int controls) { return (controls & kStop) != 0; }
+};
+
 // What the service control is told before it registers the service.
 struct ServiceConfig {
     std::string displayName;
     std::string serviceName;
     bool interactive = true;
     int startMode = 2;  // 2 automatic, 3 manual, 4 disabled
-    int controls = 2;   // accepted controls; only stop is honoured
+    int controls = ServiceControls::kDefault;
     std::string account;
     // The program to run, with its arguments; empty means this program as a service.
     std::string commandLine;
@@ -51,6 +63,8 @@ class ServiceHost {
 
     // Calls Attach's handler with Start from the loop, once the body has attached.
     virtual void Attach(class EventLoop& loop, Handler& handler) = 0;
+    // Which of the service manager's controls the host honours (ServiceControls).
+    virtual void SetControls(int controls) = 0;
     // Asks the service manager to stop the service; Stop then arrives through the loop. In the
     // foreground host (no service manager) Stop is posted at once.
     virtual void RequestStop() = 0;

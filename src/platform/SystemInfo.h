@@ -14,6 +14,9 @@ struct OsVersion {
     std::uint32_t platformId = 2;  // 1 Windows 9x, 2 NT family
     std::string servicePack;       // as reported, possibly with a NUL and junk after it
     std::uint16_t servicePackMajor = 0;
+    // False where the numbers are not Windows' own (Linux reports its kernel release): they
+    // name no Windows product then.
+    bool windows = true;
 };
 
 // The separators of the user's regional number format.

@@ -271,51 +271,23 @@ std::string PlainDigits(const std::string& digits, int firstPosition, char separ
 }  // namespace
 
 double NumberRules::ReadLenient(std::string_view text) {
-    // Blanks (space, tab, CR, LF) are skipped wherever they stand, not only in front: " 1 2"
-    // reads as 12. This is how numbers in messages have always been read, so both ends of the
-    // link agree on what a padded field means.
-    std::string packed;
-    packed.reserve(text.size());
-    for (const char c : text) {
-        if (!IsBlank(c)) {
-            packed.push_back(c);
-        }
-    }
+    // Only leading blanks are skipped: a blank inside a number ends it, so a code field "2 2"
+    // reads as 2, not 22. A sign, digits, one point and an exponent ("1e3") continue a number;
+    // anything else ends it ("&H16" has no digits and reads as 0).
     std::size_t i = 0;
-    const std::size_t n = packed.size();
-
-    if (n >= 2 && packed[0] == '&' &&
-        (packed[1] == 'H' || packed[1] == 'h' || packed[1] == 'O' || packed[1] == 'o')) {
-        const bool hex = packed[1] == 'H' || packed[1] == 'h';
-        const unsigned base = hex ? 16 : 8;
-        double value = 0.0;
-        for (i = 2; i < n; ++i) {
-            const int digit = NumberRules::HexDigitValue(packed[i]);
-            if (digit < 0 || static_cast<unsigned>(digit) >= base) {
-                break;
-            }
-            value = value * base + digit;
-        }
-        // Hexadecimal and octal constants are 16-bit when they fit 16 bits and 32-bit when they
-        // fit 32, with the top bit as the sign ("&HFFFF" is -1); longer ones keep their value.
-        if (value <= 65535.0) {
-            return value >= 32768.0 ? value - 65536.0 : value;
-        }
-        if (value <= 4294967295.0) {
-            return value >= 2147483648.0 ? value - 4294967296.0 : value;
-        }
-        return value;
+    const std::size_t n = text.size();
+    while (i < n && IsBlank(text[i])) {
+        ++i;
     }
-
     Decimal number;
-    if (i < n && (packed[i] == '+' || packed[i] == '-')) {
-        number.negative = packed[i] == '-';
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        number.negative = text[i] == '-';
         ++i;
     }
     bool anyDigit = false;
     bool afterPoint = false;
     for (; i < n; ++i) {
-        const char c = packed[i];
+        const char c = text[i];
         if (IsDigit(c)) {
             AppendMantissaDigit(number, c, afterPoint);
             anyDigit = true;
@@ -328,17 +300,17 @@ double NumberRules::ReadLenient(std::string_view text) {
     if (!anyDigit) {
         return 0.0;
     }
-    if (i < n && (packed[i] == 'e' || packed[i] == 'E' || packed[i] == 'd' || packed[i] == 'D')) {
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         bool exponentNegative = false;
-        if (i < n && (packed[i] == '+' || packed[i] == '-')) {
-            exponentNegative = packed[i] == '-';
+        if (i < n && (text[i] == '+' || text[i] == '-')) {
+            exponentNegative = text[i] == '-';
             ++i;
         }
         // An exponent marker without digits ends the number, which keeps its mantissa.
         int exponentValue = 0;
-        for (; i < n && IsDigit(packed[i]); ++i) {
-            AddExponentDigit(exponentValue, packed[i]);
+        for (; i < n && IsDigit(text[i]); ++i) {
+            AddExponentDigit(exponentValue, text[i]);
         }
         ApplyExponent(number, exponentValue, exponentNegative);
     }
@@ -349,38 +321,14 @@ double NumberRules::ReadLenient(std::string_view text) {
 bool NumberRules::HasLeadingNumber(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
-    auto skipBlanks = [&] {
-        while (i < n && IsBlank(text[i])) {
-            ++i;
-        }
-    };
-    skipBlanks();
-    if (i < n && text[i] == '&') {
+    while (i < n && IsBlank(text[i])) {
         ++i;
-        skipBlanks();
-        if (i >= n) {
-            return false;
-        }
-        const char kind = text[i];
-        const bool hex = kind == 'H' || kind == 'h';
-        if (!hex && kind != 'O' && kind != 'o') {
-            return false;
-        }
-        ++i;
-        skipBlanks();
-        if (i >= n) {
-            return false;
-        }
-        const int digit = NumberRules::HexDigitValue(text[i]);
-        return digit >= 0 && (hex || digit < 8);
     }
     if (i < n && (text[i] == '+' || text[i] == '-')) {
         ++i;
-        skipBlanks();
     }
     if (i < n && text[i] == '.') {
         ++i;
-        skipBlanks();
     }
     return i < n && IsDigit(text[i]);
 }

@@ -23,12 +23,11 @@ struct Currency {
 // The system's number rules, in one place. Nothing else parses numbers.
 class NumberRules {
   public:
-    // Lenient reading, as message codes and states are read: blanks (space, tab, CR, LF) are
-    // skipped wherever they stand (" 1 2" reads as 12), reading stops at the first character that
-    // cannot continue a number, and no digits gives 0. Accepts a sign, digits, one '.' and an
-    // exponent ("1e3", also "1d3"); "&H1F" and "&O17" are hexadecimal and octal, 16-bit signed
-    // when they fit 16 bits ("&HFFFF" is -1), 32-bit signed when they fit 32. A number too large
-    // for a double reads as infinity.
+    // Lenient reading, as message codes and states are read: leading blanks (space, tab, CR, LF)
+    // are skipped, reading stops at the first character that cannot continue a number, and no
+    // digits gives 0. A number is a sign, digits with at most one '.', and an exponent ("1e3");
+    // the point is always '.', whatever the regional settings say. A number too large for a
+    // double reads as infinity.
     static double ReadLenient(std::string_view text);
     // True when the lenient reading finds at least one digit.
     static bool HasLeadingNumber(std::string_view text);

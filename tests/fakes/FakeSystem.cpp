@@ -33,6 +33,9 @@ bool FakeServiceManager::Start(const std::string& name, std::optional<long>& err
 
 std::optional<int> FakeServiceManager::QueryState(const std::string& name) {
     auto it = services.find(name);
+    if (unreachable) {
+        return std::nullopt;
+    }
     if (it == services.end()) {
         return std::nullopt;
     }

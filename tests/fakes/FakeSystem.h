@@ -49,16 +49,20 @@ class FakeServiceManager : public ServiceManager {
     std::vector<ServiceConfig> registered;
     std::vector<std::string> started;
     std::optional<long> managerError;
+    // The service manager answers no query (systemd not running, for instance).
+    bool unreachable = false;
 };
 
 // Records the service host's calls; Start and Stop are delivered by the test.
 class FakeServiceHost : public ServiceHost {
   public:
     void Attach(EventLoop&, Handler& handler) override { this->handler = &handler; }
+    void SetControls(int value) override { controls = value; }
     void RequestStop() override { ++stopRequests; }
     void ReportStopped(int exitCode) override { stoppedWith = exitCode; }
 
     Handler* handler = nullptr;
+    std::optional<int> controls;
     int stopRequests = 0;
     std::optional<int> stoppedWith;
 };

@@ -35,9 +35,17 @@ class RecordingCapabilities : public PendingCapabilities {
     std::vector<std::string> calls;
     std::vector<ApplicationControl::Entry> applications;
     std::function<void()> whileMessageShown;
+    // Runs after every recorded call, with its text: to look at the world at that moment, or
+    // to make the call fail.
+    std::function<void(const std::string&)> onCall;
 
   protected:
-    void Note(const std::string& what) override { calls.push_back(what); }
+    void Note(const std::string& what) override {
+        calls.push_back(what);
+        if (onCall) {
+            onCall(what);
+        }
+    }
 };
 
 }  // namespace ko

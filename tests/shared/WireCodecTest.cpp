@@ -32,6 +32,28 @@ TEST(WireCodec, UsesDivisor255) {
     EXPECT_EQ(WireCodec::DecodeMessage(std::string("\x01\x00\x41\x00\x42", 5)), "AB");
 }
 
+TEST(WireCodec, DecodesAPairThatIsNoExactMultipleToTheNearestCharacter) {
+    // K = 3: 5 / 3 is 1.67, so code 2; 4 / 3 is 1.33, so code 1.
+    EXPECT_EQ(WireCodec::DecodeMessage(std::string("\x03\x00\x05\x00\x04", 5)),
+              std::string("\x02\x01", 2));
+    // Halves go to the even code: with K = 2, 5 gives 2 and 7 gives 4.
+    EXPECT_EQ(WireCodec::DecodeMessage(std::string("\x02\x00\x05\x00\x07", 5)),
+              std::string("\x02\x04", 2));
+    // 366 is one past 'z' * 3: still 'z'.
+    EXPECT_EQ(WireCodec::DecodeMessage(std::string("\x03\x01\x70", 3)), "z");
+    EXPECT_FALSE(WireCodec::DecodesExactly(std::string("\x03\x00\x05", 3)));
+}
+
+TEST(WireCodec, SkipsAPairAbove16BitsEvenWhenItsQuotientNamesACharacter) {
+    // With K = 200, the pair (128, 130) is 32,770: past the 16-bit range, although 32,770 / 200
+    // would be the character 164. The pairs around it decode.
+    const std::string wire = std::string("\xc8", 1) + std::string("\x00\xc8", 2) +
+                             std::string("\x80\x82", 2) + std::string("\x01\x91", 2);
+    EXPECT_EQ(WireCodec::DecodeMessage(wire), std::string("\x01\x02", 2));
+    // Just inside the range: 32,767 / 200 is 163.8, the character 164.
+    EXPECT_EQ(WireCodec::DecodeMessage(std::string("\xc8\x80\x7f", 3)), "\xa4");
+}
+
 TEST(WireCodec, DecodesBrokenTextsLeniently) {
     // Odd remainder: a missing last byte skips that pair only.
     std::string wire = WireCodec::EncodeMessage("AB", 5);

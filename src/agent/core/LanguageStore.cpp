@@ -15,7 +15,8 @@ void LanguageStore::ReadAtStart() {
 }
 
 void LanguageStore::StoreLanguage(const std::array<std::string, 301>& fields) {
-    std::optional<std::int16_t> count = NumberRules::ToInt16(fields[2]);
+    const RegionalSettings& regional = m_globals.regional;
+    std::optional<std::int16_t> count = NumberRules::ToInt16(fields[2], regional);
     m_settings.SaveSetting(kApplicationTitle, "Language", "LangID", fields[3]);
     m_settings.SaveSetting(kApplicationTitle, "Language", "LangVer", fields[4]);
     m_globals.LangID = fields[3];
@@ -28,12 +29,12 @@ void LanguageStore::StoreLanguage(const std::array<std::string, 301>& fields) {
         if (keyIndex + 1 >= fields.size()) {
             break;  // fields past 300 do not exist
         }
-        std::optional<double> key = NumberRules::ToDouble(fields[keyIndex]);
+        std::optional<double> key = NumberRules::ToDouble(fields[keyIndex], regional);
         if (!key) {
             continue;  // a key that is not a number: this pair is skipped
         }
         // Keys are the number written back in decimal, with a blank where a sign would stand.
-        std::string name = NumberRules::Format(*key);
+        std::string name = NumberRules::Format(*key, regional);
         if (*key >= 0) {
             name.insert(name.begin(), ' ');
         }

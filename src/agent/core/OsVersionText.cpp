@@ -7,6 +7,9 @@ namespace ko {
 namespace {
 
 std::string ProductName(const OsVersion& v) {
+    if (!v.windows) {
+        return "";  // a Linux kernel 5.1 is no Windows XP
+    }
     if (v.platformId == 1 && v.major == 4) {
         switch (v.minor) {
             case 0:

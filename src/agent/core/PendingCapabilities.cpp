@@ -6,7 +6,8 @@
 namespace ko {
 
 void PendingCapabilities::Note(const std::string& what) {
-    Logger::Info("workstation: " + what);
+    // Debug, not info: a status alone makes five of these, and the journal is not for them.
+    Logger::Debug("workstation: " + what);
 }
 
 void PendingCapabilities::Navigate(const std::string& url) {

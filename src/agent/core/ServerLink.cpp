@@ -105,8 +105,8 @@ void ServerLink::Reconnect() {
     CloseSocket();
     // The port was once read as a signed 16-bit number, which refused every port above 32767;
     // any TCP port from 1 to 65535 is taken now, and anything else still fails the attempt.
-    std::optional<std::int32_t> port =
-        NumberRules::ToInt32(m_registry.ReadSetting("NetConfig", "Port", "9678"));
+    std::optional<std::int32_t> port = NumberRules::ToInt32(
+        m_registry.ReadSetting("NetConfig", "Port", "9678"), m_globals.regional);
     std::string server = m_registry.ReadSetting("NetConfig", "Server", "");
     m_globals.WorkstationName =
         m_registry.ReadSetting("NetConfig", "WorkstationName", m_socket.LocalHostName());
@@ -187,7 +187,9 @@ void ServerLink::OnDataArrival(std::size_t /*bytesTotal*/) {
             std::string text = WireCodec::DecodeMessage(m_received.front());
             m_received.pop_front();
             Logger::Debug("link: received code " + CodeOf(text));
-            m_client->process(text);
+            // Each message has its own guard: one that fails must not keep the rest of the read
+            // waiting for the next one.
+            Guarded("link message", [&] { m_client->process(text); });
         }
     });
 }

@@ -12,14 +12,14 @@ namespace ko {
 namespace {
 
 // Booleans in the program-settings store are texts: "True" or any non-zero number is true.
-bool SettingToBool(const std::string& text, bool fallback) {
+bool SettingToBool(const std::string& text, bool fallback, const RegionalSettings& regional) {
     if (text == "True" || text == "true") {
         return true;
     }
     if (text == "False" || text == "false") {
         return false;
     }
-    if (auto number = NumberRules::ToDouble(text)) {
+    if (auto number = NumberRules::ToDouble(text, regional)) {
         return *number != 0;
     }
     return fallback;
@@ -46,6 +46,9 @@ ServiceLoader::Role ServiceLoader::Load() {
     if (!IsNt()) {
         return Role::Direct;
     }
+    // The service settings go to the service control in every role: the host needs its
+    // accepted controls as much as the registration needs the rest.
+    m_config = ReadServiceSettings(m_settings, m_system);
     if (!IsServiceRegistered(kServiceName)) {
         if (anotherCopy) {
             SecondInstanceMessage();
@@ -55,7 +58,8 @@ ServiceLoader::Role ServiceLoader::Load() {
         StartServiceByName(kServiceName);
         return Role::Close;
     }
-    switch (GetServiceState(kServiceName)) {
+    const std::int16_t state = GetServiceState(kServiceName);
+    switch (state) {
         case 1:  // stopped
             if (anotherCopy) {
                 SecondInstanceMessage();
@@ -66,8 +70,47 @@ ServiceLoader::Role ServiceLoader::Load() {
         case 4:  // running
             return anotherCopy ? Role::Close : Role::Idle;
         default:
+            if (!m_serviceCommandLine.empty()) {
+                return StartedByHandInAnyOtherState(state, anotherCopy);
+            }
             return Role::ServiceHost;
     }
+}
+
+ServiceLoader::Role ServiceLoader::StartedByHandInAnyOtherState(std::int16_t state,
+                                                                bool anotherCopy) {
+    // The service manager is starting or stopping the service's own copy: a second agent
+    // beside it would fight it for the link and the desktop.
+    if (state != 0) {
+        Logger::Info("the service is starting or stopping; this copy closes");
+        return Role::Close;
+    }
+    // The service manager cannot be asked. Without it nothing runs the agent, so this copy
+    // does, unless another copy already runs.
+    if (anotherCopy) {
+        Logger::Info("another copy of the agent runs; this one closes");
+        return Role::Close;
+    }
+    Logger::Info("the service manager cannot be asked; this copy runs the agent");
+    return Role::Direct;
+}
+
+ServiceConfig ServiceLoader::ReadServiceSettings(ProgramSettings& settings, SystemInfo& system) {
+    const std::string app = system.ExecutableName();
+    const NumberSeparators separators = system.Separators();
+    const RegionalSettings regional{separators.decimal, separators.group};
+    auto get = [&](const char* name, const char* fallback) {
+        return settings.GetSetting(app, "ServiceSettings", name, fallback);
+    };
+    ServiceConfig config;
+    config.displayName = get("DisplayName", "Ostrel Service");
+    config.serviceName = get("ServiceName", kServiceName);
+    config.interactive = SettingToBool(get("Interactive", "True"), true, regional);
+    config.startMode = NumberRules::ToInt16(get("StartMode", "2"), regional).value_or(2);
+    config.controls = NumberRules::ToInt16(get("Controls", "2"), regional)
+                          .value_or(static_cast<std::int16_t>(ServiceControls::kDefault));
+    config.account = get("Account", "");
+    return config;
 }
 
 bool ServiceLoader::IsServiceRegistered(const std::string& name) {
@@ -116,20 +159,9 @@ std::int16_t ServiceLoader::GetServiceState(const std::string& name) {
 }
 
 void ServiceLoader::RegisterService() {
-    const std::string app = m_system.ExecutableName();
-    ServiceConfig config;
-    config.displayName =
-        m_settings.GetSetting(app, "ServiceSettings", "DisplayName", "Ostrel Service");
+    ServiceConfig config = m_config;
+    // Whatever "ServiceName" says, the service is registered where Load looks for it.
     config.serviceName = kServiceName;
-    config.interactive =
-        SettingToBool(m_settings.GetSetting(app, "ServiceSettings", "Interactive", "True"), true);
-    config.startMode =
-        NumberRules::ToInt16(m_settings.GetSetting(app, "ServiceSettings", "StartMode", "2"))
-            .value_or(2);
-    config.controls =
-        NumberRules::ToInt16(m_settings.GetSetting(app, "ServiceSettings", "Controls", "2"))
-            .value_or(2);
-    config.account = m_settings.GetSetting(app, "ServiceSettings", "Account", "");
     config.commandLine = m_serviceCommandLine;
     if (!m_services.Register(config)) {
         Logger::Debug("service registration failed");

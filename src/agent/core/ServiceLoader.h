@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ServiceManager.h"
+
 namespace ko {
 
 class MessageWindow;
 class ProgramSettings;
-class ServiceManager;
 class SystemInfo;
 
 // The Load decision of the agent's program: which role this copy plays. A copy started by hand
@@ -23,13 +24,24 @@ class ServiceLoader {
         Close,        // this copy has done its job (or must not run) and ends
         Idle,         // the service runs and no other copy is seen: stay loaded, hidden and idle
         ServiceHost,  // the service manager is starting this process: run as the service
-        Direct,       // Windows 9x: no service manager, the process runs the agent itself
+        Direct,       // no service manager runs the agent: the process runs it itself
     };
 
+    // serviceCommandLine is what the service manager runs to host the service. Empty means this
+    // program as it is (Windows): the manager's start comes through Load. A command line of its
+    // own (Linux's --foreground) never comes through Load, so a copy that gets here was started
+    // by hand whatever the service's state.
     ServiceLoader(ServiceManager& services, SystemInfo& system, ProgramSettings& settings,
                   MessageWindow& messages, std::string serviceCommandLine);
 
     Role Load();
+    // The service settings that Load applied (NT only; the defaults otherwise). The host roles
+    // take their accepted controls from here.
+    const ServiceConfig& Settings() const { return m_config; }
+
+    // The service settings of the per-user program-settings store, numbers in the
+    // workstation's regional format.
+    static ServiceConfig ReadServiceSettings(ProgramSettings& settings, SystemInfo& system);
 
     bool IsServiceRegistered(const std::string& name);
     // False when the service cannot be opened or started; the service manager's error code is
@@ -39,6 +51,7 @@ class ServiceLoader {
 
   private:
     bool IsNt();
+    Role StartedByHandInAnyOtherState(std::int16_t state, bool anotherCopy);
     void RegisterService();
     void SecondInstanceMessage();
 
@@ -47,6 +60,7 @@ class ServiceLoader {
     ProgramSettings& m_settings;
     MessageWindow& m_messages;
     std::string m_serviceCommandLine;
+    ServiceConfig m_config;
 };
 
 }  // namespace ko

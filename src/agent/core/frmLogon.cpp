@@ -53,13 +53,17 @@ void frmLogon::ServiceStart(bool& success) {
     KioskWindow& kiosk = m_caps.kiosk;
     m_firstActivationPending = true;
 
-    // The process globals.
+    // The process globals. The number format comes first: every number read from here on
+    // follows it.
+    const NumberSeparators separators = m_platform.system.Separators();
+    m_globals.regional = RegionalSettings{separators.decimal, separators.group};
     m_link.SetReadyToSend(true);
     m_language.ReadAtStart();
     m_globals.ServerName = m_registry.ReadSetting("NetConfig", "Server", "");
     m_globals.HttpPort = m_registry.ReadSetting("NetConfig", "HttpPort", "");
     m_globals.options = WorkstationOptions{};
-    if (auto secure = NumberRules::ToInt16(m_registry.ReadSetting("NetConfig", "Left", "0"))) {
+    if (auto secure = NumberRules::ToInt16(m_registry.ReadSetting("NetConfig", "Left", "0"),
+                                           m_globals.regional)) {
         m_globals.options.wsSecureWorkstation = *secure;
     }
     m_globals.options.wsSecurityPassword = m_registry.ReadSetting("NetConfig", "window", "");
@@ -69,8 +73,6 @@ void frmLogon::ServiceStart(bool& success) {
     m_caps.policies.TakePolicySnapshot();
     m_globals.options.ReportApplications = -1;
     m_globals.ProgramFolder = m_platform.system.ProgramFolder();
-    const NumberSeparators separators = m_platform.system.Separators();
-    m_globals.regional = RegionalSettings{separators.decimal, separators.group};
     success = true;
 
     // The kiosk shows the local stopped page until the server answers.
@@ -110,7 +112,9 @@ void frmLogon::ServiceStart(bool& success) {
 }
 
 void frmLogon::Activate() {
-    if (!m_firstActivationPending || m_stopped) {
+    // An activation that the stop routine lets run must not install hooks it has just removed
+    // or is about to remove.
+    if (!m_firstActivationPending || m_restoring || m_stopped) {
         return;
     }
     m_caps.kiosk.PosForm();

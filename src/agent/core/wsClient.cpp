@@ -98,7 +98,7 @@ void wsClient::process(const std::string& text) {
             m_caps.power.ShutDown();
             break;
         case 13:
-            if (auto state = NumberRules::ToInt16(f[2])) {
+            if (auto state = NumberRules::ToInt16(f[2], m_globals.regional)) {
                 m_caps.lock.EnableCtrlAltDel(*state);
             }
             break;
@@ -112,7 +112,7 @@ void wsClient::process(const std::string& text) {
             m_caps.applications.CleanUp();
             break;
         case 20:
-            if (auto handle = NumberRules::ToInt32(f[2])) {
+            if (auto handle = NumberRules::ToInt32(f[2], m_globals.regional)) {
                 m_caps.applications.CloseWindow(*handle);
             }
             break;
@@ -192,19 +192,23 @@ void wsClient::ApplyStatus() {
 
 void wsClient::ApplyOptions() {
     const auto& f = MessageFields;
+    const RegionalSettings& regional = m_globals.regional;
     WorkstationOptions& o = m_globals.options;
-    if (auto secure = NumberRules::ToInt16(f[2])) {
+    if (auto secure = NumberRules::ToInt16(f[2], regional)) {
         m_logonSettings.SaveSecurityOptions(*secure, f[3]);
     }
-    SetIf(o.MinimizeInUse, NumberRules::ToInt16(f[5]));
-    SetIf(o.KeepOnTop, NumberRules::ToInt16(f[6]));
-    if (auto received = NumberRules::ToInt16(f[7])) {
+    SetIf(o.MinimizeInUse, NumberRules::ToInt16(f[5], regional));
+    SetIf(o.KeepOnTop, NumberRules::ToInt16(f[6], regional));
+    if (auto received = NumberRules::ToInt16(f[7], regional)) {
         o.LogonSettingsReceived = *received != 0;
     }
-    SetIf(o.ReportApplications, NumberRules::ToInt16(f[8]));
-    SetIf(o.ReportUrls, NumberRules::ToInt16(f[9]));
-    if (auto seconds = NumberRules::ToInt32(f[10])) {
-        o.TimeoutMessageSeconds = *seconds == 0 ? 9 : *seconds;
+    SetIf(o.ReportApplications, NumberRules::ToInt16(f[8], regional));
+    SetIf(o.ReportUrls, NumberRules::ToInt16(f[9], regional));
+    SetIf(o.TimeoutMessageSeconds, NumberRules::ToInt32(f[10], regional));
+    // The time-out strip would take 0 as "hold for 0 s": a 0 from the server, and a field that
+    // is no number while nothing else was set, mean the usual 9 s.
+    if (o.TimeoutMessageSeconds == 0) {
+        o.TimeoutMessageSeconds = 9;
     }
 }
 
@@ -309,6 +313,38 @@ void wsClient::logonCustomer(const std::string& CustomerId, const std::string& c
 
 void wsClient::logoffUser() {
     m_link.SendMessageText(" 2");
+}
+
+void wsClient::ChangePassword(const std::string& NewPassword) {
+    m_link.SendMessageText("14|" + NewPassword + "|");
+}
+
+void wsClient::OrderRequest(std::int16_t serviceType, const std::string& ServiceID,
+                            const std::string& ServiceDescription, const std::string& ServiceUnit,
+                            double ServiceTax, double ServiceQuantity, Currency ServiceRate) {
+    const RegionalSettings& regional = m_globals.regional;
+    m_link.SendMessageText("30|" + NumberRules::Format(std::int64_t{serviceType}) + "|" +
+                           ServiceID + "|" + ServiceDescription + "|" + ServiceUnit + "|" +
+                           NumberRules::Format(ServiceTax, regional) + "|" +
+                           NumberRules::Format(ServiceQuantity, regional) + "|" +
+                           NumberRules::Format(ServiceRate, regional) + "|");
+}
+
+void wsClient::ReportApplication(const std::string& windowClass, std::int64_t processHandle,
+                                 const std::string& fileName, std::int64_t windowHandle) {
+    if (m_globals.options.ReportApplications == 0) {
+        return;
+    }
+    // The server reads this one with a blank before the code and no separator at the end.
+    m_link.SendMessageText(" 20|" + windowClass + "|" + NumberRules::Format(processHandle) + "|" +
+                           fileName + "|" + NumberRules::Format(windowHandle));
+}
+
+void wsClient::ReportUrl(const std::string& url) {
+    if (m_globals.options.ReportUrls == 0) {
+        return;
+    }
+    m_link.SendMessageText("47|" + url + "|");
 }
 
 void wsClient::CloseClient() {

@@ -75,6 +75,18 @@ class wsClient {
     void SendPing();
     void logonCustomer(const std::string& CustomerId, const std::string& password);
     void logoffUser();
+    // Message 14: the customer's new password.
+    void ChangePassword(const std::string& NewPassword);
+    // Message 30: a service order; the tax, quantity and rate are written in the regional format.
+    void OrderRequest(std::int16_t serviceType, const std::string& ServiceID,
+                      const std::string& ServiceDescription, const std::string& ServiceUnit,
+                      double ServiceTax, double ServiceQuantity, Currency ServiceRate);
+    // Message 20: a new application window; sent only while ReportApplications is non-zero.
+    void ReportApplication(const std::string& windowClass, std::int64_t processHandle,
+                           const std::string& fileName, std::int64_t windowHandle);
+    // Message 47: an address the session watcher reports; sent only while ReportUrls is
+    // non-zero.
+    void ReportUrl(const std::string& url);
     // Server message 22: stop the agent.
     void CloseClient();
 

@@ -64,6 +64,7 @@ OsVersion LinuxSystemInfo::ParseRelease(std::string_view release) {
         ++pos;
     }
     version.platformId = 2;
+    version.windows = false;
     return version;
 }
 

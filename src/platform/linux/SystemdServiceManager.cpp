@@ -76,8 +76,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-SystemdServiceManager::SystemdServiceManager(std::string unitDir, CommandRunner runner)
-    : m_unitDir(std::move(unitDir)), m_runner(std::move(runner)) {}
+std::vector<std::string> SystemdServiceManager::SystemUnitDirs() {
+    return {"/run/systemd/system", "/usr/local/lib/systemd/system", "/usr/lib/systemd/system",
+            "/lib/systemd/system"};
+}
+
+SystemdServiceManager::SystemdServiceManager(std::string unitDir, CommandRunner runner,
+                                             std::vector<std::string> otherUnitDirs)
+    : m_unitDir(std::move(unitDir)),
+      m_runner(std::move(runner)),
+      m_otherUnitDirs(std::move(otherUnitDirs)) {}
 
 std::string SystemdServiceManager::UnitName(const std::string& serviceName) {
     if (serviceName == kAgentServiceName) {
@@ -95,11 +103,31 @@ std::string SystemdServiceManager::UnitPath(const std::string& serviceName) cons
     return m_unitDir + "/" + UnitName(serviceName);
 }
 
+std::optional<std::string> SystemdServiceManager::FindUnit(const std::string& serviceName) const {
+    const std::string unit = UnitName(serviceName);
+    std::vector<std::string> dirs{m_unitDir};
+    dirs.insert(dirs.end(), m_otherUnitDirs.begin(), m_otherUnitDirs.end());
+    for (const std::string& dir : dirs) {
+        const std::string path = dir + "/" + unit;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> SystemdServiceManager::ImagePath(const std::string& name) {
     if (Trim(name).empty() || name.find('/') != std::string::npos) {
         return std::nullopt;
     }
-    std::ifstream in(UnitPath(Trim(name)));
+    // A package's unit counts as much as one written here: writing a second one would override
+    // it.
+    std::optional<std::string> unitPath = FindUnit(Trim(name));
+    if (!unitPath) {
+        return std::nullopt;
+    }
+    std::ifstream in(*unitPath);
     if (!in) {
         return std::nullopt;
     }

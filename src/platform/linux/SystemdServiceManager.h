@@ -24,8 +24,15 @@ class SystemdServiceManager : public ServiceManager {
     // Runs argv (argv[0] looked up in PATH, no shell) and waits for it.
     using CommandRunner = std::function<CommandResult(const std::vector<std::string>& argv)>;
 
+    // The folders beside the administrator's own where systemd finds units, in its order: a
+    // package installs its unit under /lib/systemd/system.
+    static std::vector<std::string> SystemUnitDirs();
+
+    // Units are written to unitDir; a unit counts as installed when it is there or in one of
+    // otherUnitDirs, the first found wins, as in systemd.
     explicit SystemdServiceManager(std::string unitDir = "/etc/systemd/system",
-                                   CommandRunner runner = RunCommand);
+                                   CommandRunner runner = RunCommand,
+                                   std::vector<std::string> otherUnitDirs = SystemUnitDirs());
 
     std::optional<std::string> ImagePath(const std::string& name) override;
     // Writes the unit file, reloads systemd and enables the unit when it starts automatically.
@@ -41,9 +48,12 @@ class SystemdServiceManager : public ServiceManager {
 
   private:
     std::string UnitPath(const std::string& serviceName) const;
+    // The installed unit file that systemd would load, or nothing.
+    std::optional<std::string> FindUnit(const std::string& serviceName) const;
 
     std::string m_unitDir;
     CommandRunner m_runner;
+    std::vector<std::string> m_otherUnitDirs;
 };
 
 }  // namespace ko

@@ -13,11 +13,11 @@ namespace ko {
 ScmServiceHost* ScmServiceHost::s_current = nullptr;
 unsigned long ScmServiceHost::s_dispatcherError = 0;
 
-ScmServiceHost::ScmServiceHost(std::string name, Body body)
-    : m_name(std::move(name)), m_body(std::move(body)) {}
+ScmServiceHost::ScmServiceHost(std::string name, Body body, int controls)
+    : m_name(std::move(name)), m_body(std::move(body)), m_controls(controls) {}
 
-int ScmServiceHost::Run(const std::string& name, Body body) {
-    ScmServiceHost host(name, std::move(body));
+int ScmServiceHost::Run(const std::string& name, Body body, int controls) {
+    ScmServiceHost host(name, std::move(body), controls);
     s_current = &host;
     s_dispatcherError = 0;
     std::vector<char> serviceName(name.begin(), name.end());
@@ -98,6 +98,13 @@ void ScmServiceHost::Attach(EventLoop& loop, Handler& handler) {
     }
 }
 
+void ScmServiceHost::SetControls(int controls) {
+    m_controls = controls;
+    if (m_state.load() == SERVICE_RUNNING) {
+        SetStatus(SERVICE_RUNNING);
+    }
+}
+
 void ScmServiceHost::PostStopOnce() {
     CriticalSection::Scope hold(m_lock);
     EventLoop* loop = m_loop.load();
@@ -141,8 +148,10 @@ void ScmServiceHost::SetStatus(DWORD state, DWORD exitCode) {
     SERVICE_STATUS status = {};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
-    status.dwControlsAccepted =
-        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    // Pause and continue are never accepted: the agent has no paused state.
+    status.dwControlsAccepted = state == SERVICE_RUNNING && ServiceControls::AcceptsStop(m_controls)
+                                    ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN
+                                    : 0;
     if (exitCode != 0) {
         status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
         status.dwServiceSpecificExitCode = exitCode;

@@ -23,11 +23,14 @@ class ScmServiceHost : public ServiceHost {
     // dispatcher refuses, error 1063); the body has not run then. LastDispatcherError tells why.
     static constexpr int kNotAService = -1;
 
-    // Runs body as the service called name; returns the body's exit code.
-    static int Run(const std::string& name, Body body);
+    // Runs body as the service called name, accepting the given controls (ServiceControls);
+    // returns the body's exit code.
+    static int Run(const std::string& name, Body body, int controls = ServiceControls::kDefault);
     static unsigned long LastDispatcherError() { return s_dispatcherError; }
 
     void Attach(EventLoop& loop, Handler& handler) override;
+    // Tells the service manager at once when the service already runs.
+    void SetControls(int controls) override;
     void RequestStop() override;
     // Keeps the exit code and says the stop is under way; the manager hears "stopped" only when
     // the body has returned, since it may end the process as soon as it does.
@@ -36,7 +39,7 @@ class ScmServiceHost : public ServiceHost {
     void Detach();
 
   private:
-    ScmServiceHost(std::string name, Body body);
+    ScmServiceHost(std::string name, Body body, int controls);
 
     static void WINAPI ServiceMain(DWORD argc, LPSTR* argv);
     static void WINAPI ControlHandler(DWORD control);
@@ -64,6 +67,7 @@ class ScmServiceHost : public ServiceHost {
     std::atomic<bool> m_stopPosted{false};
     std::atomic<bool> m_stoppedReported{false};
     std::atomic<DWORD> m_state{SERVICE_STOPPED};
+    std::atomic<int> m_controls;
 };
 
 }  // namespace ko

@@ -31,5 +31,17 @@ TEST(OsVersionText, ReadsTheProductTypeOnlyWhereTheSystemOffersIt) {
               "Microsoft Windows NT 4.0 Server  Version: 4.0.1381 Service Pack 6 Build 1381");
 }
 
+TEST(OsVersionText, AKernelReleaseNamesNoWindowsProduct) {
+    FakeSystemInfo system;
+    for (auto [major, minor] : {std::pair{4u, 0u}, {5u, 0u}, {5u, 1u}, {3u, 51u}}) {
+        system.version = OsVersion{major, minor, 7, 2, "", 0, false};
+        const std::string text = OsVersionText(system);
+        EXPECT_EQ(text.find("Windows"), std::string::npos) << text;
+        EXPECT_NE(text.find("Version: " + std::to_string(major) + "." + std::to_string(minor)),
+                  std::string::npos)
+            << text;
+    }
+}
+
 }  // namespace
 }  // namespace ko

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "fakes/AgentHarness.h"
 #include "shared/WireCodec.h"
@@ -184,6 +185,22 @@ TEST(ServerLink, MessagesThatArriveInOneReadAreEachHandled) {
     h.recorder.Take();
     h.socket.Deliver(WireCodec::EncodeMessage("33|", 5) + WireCodec::EncodeMessage("34|", 9));
     EXPECT_EQ(h.recorder.Take(), (Strings{"time-out warning", "time-out sound"}));
+}
+
+TEST(ServerLink, AMessageThatFailsDoesNotHoldBackTheRestOfItsRead) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(1);
+    h.recorder.Take();
+    h.recorder.onCall = [](const std::string& call) {
+        if (call == "time-out warning") {
+            throw std::runtime_error("the warning window failed");
+        }
+    };
+    h.socket.Deliver(WireCodec::EncodeMessage("33|", 5) + WireCodec::EncodeMessage("34|", 9) +
+                     WireCodec::EncodeMessage("33|", 3) + WireCodec::EncodeMessage("19|", 11));
+    EXPECT_EQ(h.recorder.Take(), (Strings{"time-out warning", "time-out sound", "time-out warning",
+                                          "close all applications"}));
 }
 
 TEST(ServerLink, MessagesKeepTheServersOrderAcrossAModalWindow) {

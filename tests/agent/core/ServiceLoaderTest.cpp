@@ -10,13 +10,17 @@
 namespace ko {
 namespace {
 
+// By default the Linux way: the service manager runs the host with a command line of its own.
 struct LoaderHarness {
+    explicit LoaderHarness(std::string commandLine = "/opt/ostrel/koagent --foreground")
+        : loader{services, system, settings, recorder, std::move(commandLine)} {}
+
     FakeServiceManager services;
     FakeSystemInfo system;
     FakeRegistry registry;
     ProgramSettings settings{registry};
     RecordingCapabilities recorder;
-    ServiceLoader loader{services, system, settings, recorder, "/opt/ostrel/koagent --foreground"};
+    ServiceLoader loader;
 };
 
 const std::string kSecondInstance =
@@ -71,7 +75,7 @@ TEST(ServiceLoader, FollowsTheTableOfRoles) {
         EXPECT_EQ(h.recorder.calls, std::vector<std::string>{kSecondInstance});
     }
     for (int starting : {2, 3, 7, 16}) {
-        LoaderHarness h;
+        LoaderHarness h("");  // the service manager starts this very program
         h.services.services["KoService"] = {"C:\\koagent.exe", starting};
         EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::ServiceHost) << starting;
     }
@@ -80,6 +84,51 @@ TEST(ServiceLoader, FollowsTheTableOfRoles) {
         h.system.version.platformId = 1;
         EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::Direct);
     }
+}
+
+// Where the service manager runs the host with a command line of its own, a copy that comes
+// through Load was started by hand: it never runs the agent beside the manager's copy.
+TEST(ServiceLoader, ACopyStartedByHandNeverRunsBesideTheServicesOwnCopy) {
+    for (int changing : {2, 3, 7, 16}) {
+        LoaderHarness h;
+        h.services.services["KoService"] = {"/opt/ostrel/koagent", changing};
+        EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::Close) << changing;
+        EXPECT_TRUE(h.services.started.empty());
+    }
+    // The service manager cannot be asked: the copy runs the agent itself, unless another copy
+    // already does.
+    LoaderHarness h;
+    h.services.services["KoService"] = {"/opt/ostrel/koagent", 4};
+    h.services.unreachable = true;
+    EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::Direct);
+    h.system.anotherInstance = true;
+    EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::Close);
+}
+
+TEST(ServiceLoader, AppliesTheServiceSettingsInEveryRoleWithRegionalNumbers) {
+    struct Case {
+        int state;
+        ServiceLoader::Role role;
+    };
+    for (Case c : {Case{1, ServiceLoader::Role::Close}, Case{4, ServiceLoader::Role::Idle},
+                   Case{2, ServiceLoader::Role::ServiceHost}}) {
+        LoaderHarness h("");
+        h.system.separators = NumberSeparators{',', '.'};
+        h.settings.SaveSetting("koagent", "ServiceSettings", "Controls", "0");
+        h.settings.SaveSetting("koagent", "ServiceSettings", "StartMode", "3,0");  // not 30
+        h.settings.SaveSetting("koagent", "ServiceSettings", "Interactive", "0");
+        h.services.services["KoService"] = {"C:\\koagent.exe", c.state};
+        EXPECT_EQ(h.loader.Load(), c.role) << c.state;
+        EXPECT_EQ(h.loader.Settings().controls, 0) << c.state;
+        EXPECT_EQ(h.loader.Settings().startMode, 3) << c.state;
+        EXPECT_FALSE(h.loader.Settings().interactive) << c.state;
+    }
+    // Windows 9x has no service control: nothing is applied.
+    LoaderHarness h("");
+    h.settings.SaveSetting("koagent", "ServiceSettings", "Controls", "0");
+    h.system.version.platformId = 1;
+    EXPECT_EQ(h.loader.Load(), ServiceLoader::Role::Direct);
+    EXPECT_EQ(h.loader.Settings().controls, ServiceControls::kDefault);
 }
 
 TEST(ServiceLoader, MapsServiceStates) {

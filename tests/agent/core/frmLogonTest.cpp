@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes/AgentHarness.h"
 
 namespace ko {
@@ -85,23 +87,57 @@ TEST(frmLogon, NothingFromTheServerLocksTheWorkstationAgainWhileItStops) {
     EXPECT_TRUE(h.loop.QuitRequested());
 }
 
-TEST(frmLogon, StopWithServerLogonSettingsLogsTheUserOff) {
+const char* const kWinlogon = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\";
+
+TEST(frmLogon, StopWithServerLogonSettingsRestoresTheLogonValuesThenLogsTheUserOff) {
     AgentHarness h;
+    h.registry.CreateKey(RegRoot::LocalMachine, kWinlogon, "");
+    h.registry.PutString(RegRoot::LocalMachine, kWinlogon, "DefaultUserName", "owner");
     h.StartConnected();
     h.Server("35|0||0|0|0|1|1|0|0|");
+    // The profile made the customer's account the next one to log on.
+    h.registry.PutString(RegRoot::LocalMachine, kWinlogon, "DefaultUserName", "customer");
     h.recorder.Take();
+    // Windows logs the next account on from these values as soon as the user is logged off.
+    std::string userAtLogoff;
+    h.recorder.onCall = [&](const std::string& call) {
+        if (call == "log the user off") {
+            userAtLogoff = h.Setting(kWinlogon, "DefaultUserName");
+        }
+    };
     h.form.OnServiceStop();
     EXPECT_EQ(h.recorder.Take(),
               (Strings{"unlock workstation", "secure-attention keys enabled", "clear user policies",
                        "to the watcher KOW_CLOSEWS ", "log the user off", "remove hooks"}));
+    EXPECT_EQ(userAtLogoff, "owner");
 }
 
-TEST(frmLogon, OnWindows9xTheAgentStopsItself) {
+TEST(frmLogon, OnWindows9xTheAgentStopsItselfAndNeverLogsTheUserOff) {
     AgentHarness h;
     h.system.version.platformId = 1;
     h.StartConnected();
+    h.Server("35|0||0|0|0|1|1|0|0|");  // logon settings received
+    h.recorder.Take();
     h.Server("22|");
     EXPECT_EQ(h.host.stopRequests, 0);
+    EXPECT_TRUE(h.loop.QuitRequested());
+    EXPECT_EQ(h.recorder.Take(),
+              (Strings{"unlock workstation", "secure-attention keys enabled",
+                       "target logged-on user", "clear user policies",
+                       "to the watcher KOW_CLOSEWS ", "apply same user policy", "remove hooks"}));
+}
+
+TEST(frmLogon, AStopBeforeTheFirstActivationInstallsNothing) {
+    AgentHarness h;
+    bool success = false;
+    h.form.OnServiceStart(success);  // the activation is still waiting in the loop
+    h.recorder.Take();
+    h.form.OnServiceStop();  // and runs while the stop lets pending events run
+    h.loop.RunPosted();
+    const Strings calls = h.recorder.Take();
+    for (const char* late : {"install hooks", "set up current user", "register watcher messages"}) {
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), late), 0) << late;
+    }
     EXPECT_TRUE(h.loop.QuitRequested());
 }
 

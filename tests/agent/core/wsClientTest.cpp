@@ -47,6 +47,14 @@ TEST(wsClientDispatch, ReadsTheCodeLenientlyAndExactly) {
     h.Server("99|");
     EXPECT_TRUE(h.recorder.Take().empty());
     EXPECT_TRUE(h.Sent().empty() == false);  // the status earlier answered 36 and a ping
+
+    // Only a plain decimal number is a code: none of these is 22, which would stop the agent.
+    for (const char* noStop : {"2 2|", " 2\t2|", "&H16|", "&O26|", "2D1|"}) {
+        h.Server(noStop);
+        EXPECT_EQ(h.host.stopRequests, 0) << noStop;
+    }
+    h.Server(" 22|");
+    EXPECT_EQ(h.host.stopRequests, 1);
 }
 
 TEST(wsClientDispatch, RoutesEveryServerCode) {
@@ -122,6 +130,78 @@ TEST(wsClientDispatch, OptionsMessageSetsAndStoresTheOptions) {
     EXPECT_EQ(o.TimeoutMessageSeconds, 30);
 }
 
+TEST(wsClientDispatch, ATimeOutThatIsNoNumberKeepsTheUsualNineSeconds) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Server("35|0||0|0|0|0|1|0|soon|");
+    EXPECT_EQ(h.globals.options.TimeoutMessageSeconds, 9);
+    h.Server("35|0||0|0|0|0|1|0|30|");
+    h.Server("35|0||0|0|0|0|1|0||");
+    EXPECT_EQ(h.globals.options.TimeoutMessageSeconds, 30);
+}
+
+// In a "1.234,5" locale every number the server or the settings give is read that way; only
+// codes and states keep the point.
+TEST(wsClientDispatch, EveryNumberFollowsTheRegionalFormat) {
+    AgentHarness h;
+    h.system.separators = NumberSeparators{',', '.'};
+    h.SetNetConfig("Left", "1,0");
+    h.SetNetConfig("Port", "9.678");
+    h.Start();
+    EXPECT_EQ(h.globals.options.wsSecureWorkstation, 1);
+    h.loop.Advance(10000);
+    ASSERT_EQ(h.socket.connects.size(), 1u);
+    EXPECT_EQ(h.socket.connects[0].port, 9678);
+    h.socket.AcceptConnection();
+    h.loop.RunPosted();
+    h.recorder.Take();
+
+    h.Server("13|0,4|");  // 0.4 is 0: disable
+    h.Server("20|4.242|");
+    EXPECT_EQ(h.recorder.Take(), (Strings{"secure-attention keys disabled", "close window 4242"}));
+    h.Server("35|2,0|pw|0|1,0|0|0|1|0|1.234|");
+    EXPECT_EQ(h.globals.options.wsSecureWorkstation, 2);
+    EXPECT_EQ(h.globals.options.MinimizeInUse, 1);
+    EXPECT_EQ(h.globals.options.TimeoutMessageSeconds, 1234);
+    h.Server("23|2,0|1033|4|1.005|Word|-7|Minus|");
+    const std::string words = "Software\\Ostrel Software\\KoLang\\LangWords";
+    EXPECT_TRUE(h.registry.Get(RegRoot::CurrentUser, words, " 1005"));
+    EXPECT_TRUE(h.registry.Get(RegRoot::CurrentUser, words, "-7"));
+    // The state keeps the point: "1,5" is state 1.
+    h.Server("0|bob||1.200|12,5|10:00|00:01|0,75|0,00|1,5|");
+    EXPECT_EQ(h.Client().wsState, 1);
+}
+
+TEST(wsClientDispatch, AgentMessagesHaveTheirExactTexts) {
+    AgentHarness h;
+    h.system.separators = NumberSeparators{',', '.'};
+    h.StartConnected();
+    wsClient& c = h.Client();
+    auto sent = [&] {
+        h.loop.Advance(100);  // a waiting message follows after the link's short gap
+        return h.Sent();
+    };
+    c.ChangePassword("n3w pw");
+    EXPECT_EQ(sent(), Strings{"14|n3w pw|"});
+    c.ChangePassword("");
+    EXPECT_EQ(sent(), Strings{"14||"});
+    c.OrderRequest(3, "7", "Coffee", "cup", 0.18, 2, Currency{15000});
+    EXPECT_EQ(sent(), Strings{"30|3|7|Coffee|cup|0,18|2|1,5|"});
+    c.OrderRequest(-1, "", "", "", 0, 1234.5, Currency{12345678});
+    EXPECT_EQ(sent(), Strings{"30|-1||||0|1234,5|1234,5678|"});
+
+    // Applications are reported from the start; addresses only once the server asks for them.
+    c.ReportApplication("Notepad", 1234, "notepad.exe", 5678);
+    EXPECT_EQ(sent(), Strings{" 20|Notepad|1234|notepad.exe|5678"});
+    c.ReportUrl("http://example.com/a?b=1");
+    EXPECT_TRUE(sent().empty());
+    h.Server("35|0||0|0|0|0|0|1|0|");
+    c.ReportApplication("Notepad", 1234, "notepad.exe", 5678);
+    EXPECT_TRUE(sent().empty());
+    c.ReportUrl("http://example.com/a?b=1");
+    EXPECT_EQ(sent(), Strings{"47|http://example.com/a?b=1|"});
+}
+
 TEST(wsClientDispatch, StoresLanguageWordsAndCharset) {
     AgentHarness h;
     h.StartConnected();
@@ -194,6 +274,36 @@ TEST(wsClientState, ASessionStartsOnceAndThenOnlyRefreshesTheFigures) {
     EXPECT_EQ(h.recorder.Take(),
               (Strings{"show page " + kMain, "to the watcher KOW_Update_State 0",
                        "load profile " + kLogonProfile + "&action=Logoff", "lock workstation"}));
+}
+
+TEST(wsClientState, OnlyAComebackFromNoServerTellsTheServerItIsBack) {
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(0);
+    EXPECT_EQ(h.Sent(), (Strings{"36|", " 25|"}));
+    h.Status(1);  // a logon
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+    h.Status(0);  // a logoff
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+    h.Status(2);
+    EXPECT_EQ(h.Sent(), Strings{" 25|"});
+}
+
+TEST(wsClientState, StateTwoLocksAndEndsASession) {
+    const std::string logoff = "load profile " + kLogonProfile + "&action=Logoff";
+    AgentHarness h;
+    h.StartConnected();
+    h.Status(2);  // straight from no server
+    EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 2",
+                                          "lock workstation", "secure-attention keys disabled"}));
+    h.Status(0);
+    h.Status(2);
+    EXPECT_FALSE(h.recorder.Saw(logoff));
+    h.Status(1);
+    h.recorder.Take();
+    h.Status(2);  // the session ends
+    EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 2",
+                                          logoff, "lock workstation"}));
 }
 
 TEST(wsClientState, MinimizedAndTopmostSessionsFollowTheOptions) {

@@ -18,6 +18,7 @@ TEST(LinuxSystemInfo, ReportsTheKernelReleaseAsAnNtFamilyVersion) {
     EXPECT_EQ(version.minor, 1u);
     EXPECT_EQ(version.build, 0u);
     EXPECT_EQ(version.platformId, 2u);
+    EXPECT_FALSE(version.windows);
     EXPECT_TRUE(version.servicePack.empty());
     version = LinuxSystemInfo::ParseRelease("5.15.90.1-microsoft-standard-WSL2");
     EXPECT_EQ(version.build, 90u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -53,7 +54,7 @@ class UnitFolder {
 TEST(SystemdServiceManager, RegisterWritesTheUnitThenReloadsAndEnables) {
     UnitFolder units;
     FakeRunner fake;
-    SystemdServiceManager manager(units.Path(), fake.Runner());
+    SystemdServiceManager manager(units.Path(), fake.Runner(), {});
     EXPECT_FALSE(manager.ImagePath("KoService"));
 
     ServiceConfig config;
@@ -78,7 +79,7 @@ TEST(SystemdServiceManager, FailingSystemctlFailsRegisterButKeepsTheUnit) {
     UnitFolder units;
     FakeRunner fake;
     fake.answers["enable"] = CommandResult{1, "", 0};
-    SystemdServiceManager manager(units.Path(), fake.Runner());
+    SystemdServiceManager manager(units.Path(), fake.Runner(), {});
     ServiceConfig config;
     config.serviceName = "Other";
     config.commandLine = "/bin/other\n[Service]\nExecStartPre=/bin/evil";
@@ -95,7 +96,7 @@ TEST(SystemdServiceManager, FailingSystemctlFailsRegisterButKeepsTheUnit) {
 TEST(SystemdServiceManager, ManualServiceIsNotEnabledAndEmptyCommandRunsThisProgram) {
     UnitFolder units;
     FakeRunner fake;
-    SystemdServiceManager manager(units.Path(), fake.Runner());
+    SystemdServiceManager manager(units.Path(), fake.Runner(), {});
     ServiceConfig config;
     config.serviceName = "KoService";
     config.startMode = 3;
@@ -108,13 +109,32 @@ TEST(SystemdServiceManager, ManualServiceIsNotEnabledAndEmptyCommandRunsThisProg
 
 TEST(SystemdServiceManager, ImagePathReadsTheProgramOfAHandWrittenUnit) {
     UnitFolder units;
-    SystemdServiceManager manager(units.Path(), FakeRunner().Runner());
+    SystemdServiceManager manager(units.Path(), FakeRunner().Runner(), {});
     std::ofstream(units.Path() + "/quoted.service")
         << "[Unit]\nExecStart=/not/this\n[Service]\nExecStart=-\"/opt/my app/run\" --x\n";
     EXPECT_EQ(manager.ImagePath("quoted"), "/opt/my app/run");
     std::ofstream(units.Path() + "/empty.service") << "[Service]\nExecStart=\n";
     EXPECT_FALSE(manager.ImagePath("empty.service"));
     EXPECT_FALSE(manager.ImagePath("../etc/passwd"));
+}
+
+TEST(SystemdServiceManager, AUnitThatAPackageInstalledCountsAsRegistered) {
+    UnitFolder admin;
+    UnitFolder package;
+    SystemdServiceManager manager(admin.Path(), FakeRunner().Runner(),
+                                  {"/nonexistent", package.Path()});
+    std::ofstream(package.Path() + "/koagent.service")
+        << "[Service]\nExecStart=/usr/bin/koagent --foreground\n";
+    EXPECT_EQ(manager.ImagePath("KoService"), "/usr/bin/koagent");
+    // The administrator's own unit overrides the package's, as in systemd.
+    std::ofstream(admin.Path() + "/koagent.service")
+        << "[Service]\nExecStart=/opt/ostrel/koagent --foreground\n";
+    EXPECT_EQ(manager.ImagePath("KoService"), "/opt/ostrel/koagent");
+    EXPECT_FALSE(manager.ImagePath("Other"));
+    // The package folders are where systemd looks beside /etc.
+    const std::vector<std::string> dirs = SystemdServiceManager::SystemUnitDirs();
+    EXPECT_NE(std::find(dirs.begin(), dirs.end(), "/lib/systemd/system"), dirs.end());
+    EXPECT_NE(std::find(dirs.begin(), dirs.end(), "/usr/lib/systemd/system"), dirs.end());
 }
 
 TEST(SystemdServiceManager, StartAndQueryStateUseSystemctl) {

@@ -47,6 +47,14 @@ class RoleHandler : public ServiceHost::Handler {
         if (ReadRole(m_registry, "SelfStop") == "1") {
             m_host.RequestStop();
         }
+        // A service that refuses the manager's stop still stops itself when the driver says.
+        m_poll = m_loop.AddTimer([this] {
+            if (ReadRole(m_registry, "PleaseStop") == "1") {
+                m_loop.SetTimerInterval(m_poll, 0);
+                m_host.RequestStop();
+            }
+        });
+        m_loop.SetTimerInterval(m_poll, 20);
     }
     void OnServiceStop() override {
         WriteRole(m_registry, "Stopped", "1");
@@ -57,6 +65,7 @@ class RoleHandler : public ServiceHost::Handler {
     Win32EventLoop& m_loop;
     ScmServiceHost& m_host;
     Win32Registry& m_registry;
+    EventLoop::TimerId m_poll{};
 };
 
 TEST(ScmServiceHostRole, RunsAsService) {
@@ -65,21 +74,25 @@ TEST(ScmServiceHostRole, RunsAsService) {
     if (!name || ReadRole(registry, "Started")) {
         GTEST_SKIP() << "runs only when the service manager starts this program";
     }
-    int result = ScmServiceHost::Run(*name, [&](ScmServiceHost& host) {
-        Win32EventLoop loop;
-        RoleHandler handler(loop, host, registry);
-        host.Attach(loop, handler);
-        int exitCode = loop.Run();
-        host.ReportStopped(exitCode);
-        return exitCode;
-    });
+    const int controls = ReadRole(registry, "Controls") == "0" ? 0 : ServiceControls::kDefault;
+    int result = ScmServiceHost::Run(
+        *name,
+        [&](ScmServiceHost& host) {
+            Win32EventLoop loop;
+            RoleHandler handler(loop, host, registry);
+            host.Attach(loop, handler);
+            int exitCode = loop.Run();
+            host.ReportStopped(exitCode);
+            return exitCode;
+        },
+        controls);
     EXPECT_EQ(result, 0);
 }
 
-class ScmServiceHostTest : public ::testing::TestWithParam<bool> {
+class ServiceRoleFixture : public ::testing::Test {
   protected:
-    ScmServiceHostTest() : m_name("OstrelHostTest" + std::to_string(GetCurrentProcessId())) {}
-    ~ScmServiceHostTest() override {
+    ServiceRoleFixture() : m_name("OstrelHostTest" + std::to_string(GetCurrentProcessId())) {}
+    ~ServiceRoleFixture() override {
         SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
         SC_HANDLE service = manager ? OpenServiceA(manager, m_name.c_str(), DELETE) : nullptr;
         if (service != nullptr) {
@@ -104,35 +117,58 @@ class ScmServiceHostTest : public ::testing::TestWithParam<bool> {
         return done();
     }
 
+    // Registers this program as the service and starts it with the given instructions.
+    void StartRole(const std::string& selfStop, const std::string& controls) {
+        ASSERT_TRUE(m_registry.CreateKey(RegRoot::LocalMachine, kRoleKey, "1"));
+        WriteRole(m_registry, "Name", m_name);
+        WriteRole(m_registry, "SelfStop", selfStop);
+        WriteRole(m_registry, "Controls", controls);
+        ServiceConfig config;
+        config.serviceName = m_name;
+        config.displayName = m_name;
+        config.startMode = 3;
+        config.interactive = false;
+        config.commandLine = ScmServiceManager::OwnCommandLine() +
+                             " --gtest_filter=ScmServiceHostRole.RunsAsService";
+        ASSERT_TRUE(m_services.Register(config));
+        std::optional<long> errorCode;
+        ASSERT_TRUE(m_services.Start(m_name, errorCode));
+        ASSERT_TRUE(WaitFor([&] { return ReadRole(m_registry, "Started").has_value(); }));
+    }
+
+    // Asks the service manager to stop the service; false when it refuses.
+    bool ManagerStop() {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+        SC_HANDLE service = OpenServiceA(manager, m_name.c_str(), SERVICE_STOP);
+        SERVICE_STATUS status = {};
+        const bool stopped = ControlService(service, SERVICE_CONTROL_STOP, &status) != FALSE;
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        return stopped;
+    }
+
     std::string m_name;
     Win32Registry m_registry;
     ScmServiceManager m_services;
 };
 
+class ScmServiceHostTest : public ServiceRoleFixture, public ::testing::WithParamInterface<bool> {};
+class ScmServiceHostControls : public ServiceRoleFixture {};
+
+TEST_F(ScmServiceHostControls, AServiceThatDoesNotAcceptStopRefusesTheManagerButStopsItself) {
+    ASSERT_NO_FATAL_FAILURE(StartRole("0", "0"));
+    EXPECT_FALSE(ManagerStop());
+    EXPECT_EQ(m_services.QueryState(m_name), 4);
+    WriteRole(m_registry, "PleaseStop", "1");
+    EXPECT_TRUE(WaitFor([&] { return m_services.QueryState(m_name) == 1; }));
+    EXPECT_EQ(ReadRole(m_registry, "Stopped"), "1");
+}
+
 TEST_P(ScmServiceHostTest, DeliversStartAndStopThroughTheLoop) {
     const bool selfStop = GetParam();
-    ASSERT_TRUE(m_registry.CreateKey(RegRoot::LocalMachine, kRoleKey, "1"));
-    WriteRole(m_registry, "Name", m_name);
-    WriteRole(m_registry, "SelfStop", selfStop ? "1" : "0");
-    ServiceConfig config;
-    config.serviceName = m_name;
-    config.displayName = m_name;
-    config.startMode = 3;
-    config.interactive = false;
-    config.commandLine =
-        ScmServiceManager::OwnCommandLine() + " --gtest_filter=ScmServiceHostRole.RunsAsService";
-    ASSERT_TRUE(m_services.Register(config));
-
-    std::optional<long> errorCode;
-    ASSERT_TRUE(m_services.Start(m_name, errorCode));
-    ASSERT_TRUE(WaitFor([&] { return ReadRole(m_registry, "Started").has_value(); }));
+    ASSERT_NO_FATAL_FAILURE(StartRole(selfStop ? "1" : "0", "2"));
     if (!selfStop) {
-        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-        SC_HANDLE service = OpenServiceA(manager, m_name.c_str(), SERVICE_STOP);
-        SERVICE_STATUS status = {};
-        EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
-        CloseServiceHandle(service);
-        CloseServiceHandle(manager);
+        EXPECT_TRUE(ManagerStop());
     }
     EXPECT_TRUE(WaitFor([&] { return m_services.QueryState(m_name) == 1; }));
     EXPECT_EQ(ReadRole(m_registry, "Stopped"), "1");
