@@ -200,4 +200,24 @@ class FakeKioskScreens : public KioskScreens {
     FakeNetConfigDialog* m_netConfig = nullptr;
 };
 
+// A screens source that answers what the test says: a display that is ready at once, one that
+// comes later, or none.
+class FakeScreensSource : public KioskScreensSource {
+  public:
+    explicit FakeScreensSource(FakeKioskScreens& screens) : m_screens(screens) {}
+    Availability Open() override {
+        ++opens;
+        return availability;
+    }
+    KioskScreens* Screens() override {
+        return availability == Availability::Ready ? &m_screens : nullptr;
+    }
+
+    Availability availability = Availability::Ready;
+    int opens = 0;
+
+  private:
+    FakeKioskScreens& m_screens;
+};
+
 }  // namespace ko
