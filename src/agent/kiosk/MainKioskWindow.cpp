@@ -137,19 +137,20 @@ void MainKioskWindow::PosForm() {
     m_window->Move(rect.left, rect.top);
     m_shown = true;
     // The strip a customer works beside does not take the keyboard from the customer's program.
-    m_window->Show(m_context.State() != 1);
+    m_window->Show(!(m_context.State() == 1 && m_context.globals.MainWindowMinimized));
 }
 
 void MainKioskWindow::DisplayMinimizedWindow() {
+    // The flag first, so that the placement already knows which page it shows.
+    m_context.globals.MainWindowMinimized = true;
     Navigate(MinimizedPageAddress(m_context.globals));
     PosForm();
-    m_context.globals.MainWindowMinimized = true;
 }
 
 void MainKioskWindow::DispalyNormalWindow() {
+    m_context.globals.MainWindowMinimized = false;
     Navigate(MainPageAddress(m_context.globals));
     PosForm();
-    m_context.globals.MainWindowMinimized = false;
 }
 
 void MainKioskWindow::OnNavigating(const std::string&) {
