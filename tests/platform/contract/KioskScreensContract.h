@@ -37,6 +37,12 @@ class KioskScreensHarness {
 
 using KioskScreensHarnessFactory = std::function<std::unique_ptr<KioskScreensHarness>()>;
 
+// Stable test names for an instantiation ("Screens0", ...), instead of the factory's bytes.
+inline std::string KioskScreensParamName(
+    const testing::TestParamInfo<KioskScreensHarnessFactory>& info) {
+    return "Screens" + std::to_string(info.index);
+}
+
 // Every notice of one window, in order.
 class RecordedWindowEvents : public BrowserWindowEvents {
   public:
@@ -66,7 +72,8 @@ class RecordedWindowEvents : public BrowserWindowEvents {
 
 // The suite: instantiate it with a factory of harnesses, for example
 //   INSTANTIATE_TEST_SUITE_P(Linux, KioskScreensContract,
-//                            testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)));
+//                            testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)),
+//                            KioskScreensParamName);
 class KioskScreensContract : public testing::TestWithParam<KioskScreensHarnessFactory> {
   protected:
     void SetUp() override;
