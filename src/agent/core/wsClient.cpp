@@ -10,6 +10,7 @@
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/LanguageStore.h"
+#include "agent/core/PageAddress.h"
 #include "agent/core/ServerLink.h"
 #include "agent/kiosk/BillingDisplay.h"
 #include "agent/kiosk/KioskWindow.h"
@@ -235,7 +236,13 @@ void wsClient::updateState() {
         }
     } else {
         const std::string mainPage = MainPageAddress();
-        if (wsState != oldWsState || kiosk.LocationURL() != mainPage) {
+        const std::string shown = kiosk.LocationURL();
+        // While the customer has collapsed the kiosk to its strip, the strip is the main page:
+        // loading the full page at every status would cover the customer's work again.
+        const bool showsMainPage =
+            shown == mainPage ||
+            (wsState == 1 && m_globals.MainWindowMinimized && shown == MinimizedPageAddress());
+        if (wsState != oldWsState || !showsMainPage) {
             kiosk.Navigate(mainPage);
         }
         if (oldWsState == -1) {
@@ -354,13 +361,16 @@ void wsClient::CloseClient() {
 }
 
 std::string wsClient::MainPageAddress() const {
-    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
-           "/ws/wsMain.asp?wsName=" + m_globals.WorkstationName;
+    return ko::MainPageAddress(m_globals);
+}
+
+std::string wsClient::MinimizedPageAddress() const {
+    return ko::MinimizedPageAddress(m_globals);
 }
 
 std::string wsClient::LogonProfileAddress() const {
-    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
-           "/ws/wsLogonProfile.asp?wsName=" + m_globals.WorkstationName;
+    return ServerPageAddress(
+        m_globals, "/ws/wsLogonProfile.asp?wsName=" + QueryValue(m_globals.WorkstationName));
 }
 
 std::string wsClient::LogoffProfileAddress() const {

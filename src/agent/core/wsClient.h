@@ -92,6 +92,7 @@ class wsClient {
 
     // The addresses the state actions use.
     std::string MainPageAddress() const;
+    std::string MinimizedPageAddress() const;
     std::string LogonProfileAddress() const;
     std::string LogoffProfileAddress() const;
     std::string StoppedPageAddress() const;
