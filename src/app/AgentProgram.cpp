@@ -10,6 +10,7 @@
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/ServiceLoader.h"
 #include "agent/core/frmLogon.h"
+#include "app/KioskScreensFactory.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
 #include "shared/ProgramSettings.h"
@@ -20,6 +21,7 @@ namespace ko {
 int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
              ServiceManager& services, ServiceHost& host, SystemInfo& system) {
     Platform platform{loop, socket, registry, services, host, system};
+    std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
     RegistryModule registryModule(registry);
     ProgramSettings settings(registry);
     PendingCapabilities pending;
