@@ -79,13 +79,12 @@ bool HtmlDocumentAccess::SetBodyHtml(IHTMLDocument2* document, const std::string
     return text.Allocated() && SUCCEEDED(body->put_innerHTML(text.Get()));
 }
 
-HtmlDocumentAccess::Lookup HtmlDocumentAccess::Find(IHTMLDocument2* document,
-                                                    const std::string& name,
-                                                    ComPtr<IHTMLElement>& element) {
+FieldValue::State HtmlDocumentAccess::Find(IHTMLDocument2* document, const std::string& name,
+                                           ComPtr<IHTMLElement>& element) {
     element.Reset();
     ComPtr<IHTMLElementCollection> all;
     if (document == nullptr || FAILED(document->get_all(all.Put())) || !all) {
-        return Lookup::Missing;
+        return FieldValue::State::Missing;
     }
     // The key is borrowed from keyText, which outlives the call.
     UniqueBstr keyText(name);
@@ -98,39 +97,38 @@ HtmlDocumentAccess::Lookup HtmlDocumentAccess::Find(IHTMLDocument2* document,
     VariantInit(&noIndex);
     ComPtr<IDispatch> found;
     if (FAILED(all->item(key, noIndex, found.Put())) || !found) {
-        return Lookup::Missing;
+        return FieldValue::State::Missing;
     }
     ComPtr<IHTMLElementCollection> several;
     if (SUCCEEDED(found.QueryInterface(IID_IHTMLElementCollection, several))) {
         long count = 0;
         several->get_length(&count);
         if (count != 1) {
-            return count == 0 ? Lookup::Missing : Lookup::Ambiguous;
+            return count == 0 ? FieldValue::State::Missing : FieldValue::State::Ambiguous;
         }
         UniqueVariant first;
         first.Get()->vt = VT_I4;
         first.Get()->lVal = 0;
         ComPtr<IDispatch> only;
         if (FAILED(several->item(*first.Get(), *first.Get(), only.Put())) || !only) {
-            return Lookup::Missing;
+            return FieldValue::State::Missing;
         }
         found = only;
     }
-    return SUCCEEDED(found.QueryInterface(IID_IHTMLElement, element)) ? Lookup::Present
-                                                                      : Lookup::Missing;
+    return SUCCEEDED(found.QueryInterface(IID_IHTMLElement, element)) ? FieldValue::State::Present
+                                                                      : FieldValue::State::Missing;
 }
 
-HtmlDocumentAccess::Field HtmlDocumentAccess::ReadValue(IHTMLDocument2* document,
-                                                        const std::string& name) {
-    Field field;
+FieldValue HtmlDocumentAccess::ReadValue(IHTMLDocument2* document, const std::string& name) {
+    FieldValue field;
     ComPtr<IHTMLElement> element;
-    field.lookup = Find(document, name, element);
-    if (field.lookup != Lookup::Present) {
+    field.state = Find(document, name, element);
+    if (field.state != FieldValue::State::Present) {
         return field;
     }
     std::optional<std::string> value = ValueOf(element.Get());
     if (!value) {
-        field.lookup = Lookup::Missing;
+        field.state = FieldValue::State::Missing;
         return field;
     }
     field.value = std::move(*value);
@@ -140,7 +138,7 @@ HtmlDocumentAccess::Field HtmlDocumentAccess::ReadValue(IHTMLDocument2* document
 bool HtmlDocumentAccess::SetInnerText(IHTMLDocument2* document, const std::string& name,
                                       const std::string& text) {
     ComPtr<IHTMLElement> element;
-    if (Find(document, name, element) != Lookup::Present) {
+    if (Find(document, name, element) != FieldValue::State::Present) {
         return false;
     }
     UniqueBstr value(text);
@@ -150,7 +148,7 @@ bool HtmlDocumentAccess::SetInnerText(IHTMLDocument2* document, const std::strin
 std::optional<std::string> HtmlDocumentAccess::InnerText(IHTMLDocument2* document,
                                                          const std::string& name) {
     ComPtr<IHTMLElement> element;
-    if (Find(document, name, element) != Lookup::Present) {
+    if (Find(document, name, element) != FieldValue::State::Present) {
         return std::nullopt;
     }
     UniqueBstr text;
@@ -182,9 +180,9 @@ std::optional<std::string> HtmlDocumentAccess::FirstTagValue(IHTMLDocument2* doc
     return ValueOf(element.Get());
 }
 
-std::vector<HtmlDocumentAccess::ChainElement> HtmlDocumentAccess::EventChain(
-    IHTMLDocument2* document, std::size_t limit) {
-    std::vector<ChainElement> chain;
+std::vector<ClickedElement> HtmlDocumentAccess::EventChain(IHTMLDocument2* document,
+                                                           std::size_t limit) {
+    std::vector<ClickedElement> chain;
     ComPtr<IHTMLWindow2> window;
     ComPtr<IHTMLEventObj> event;
     ComPtr<IHTMLElement> element;
@@ -194,7 +192,7 @@ std::vector<HtmlDocumentAccess::ChainElement> HtmlDocumentAccess::EventChain(
         return chain;
     }
     while (element && chain.size() < limit) {
-        ChainElement entry;
+        ClickedElement entry;
         UniqueBstr id;
         if (SUCCEEDED(element->get_id(id.Put()))) {
             entry.id = id.Ansi();
@@ -209,6 +207,20 @@ std::vector<HtmlDocumentAccess::ChainElement> HtmlDocumentAccess::EventChain(
         element = std::move(parent);
     }
     return chain;
+}
+
+void HtmlDocumentAccess::CancelEventDefault(IHTMLDocument2* document) {
+    ComPtr<IHTMLWindow2> window;
+    ComPtr<IHTMLEventObj> event;
+    if (document == nullptr || FAILED(document->get_parentWindow(window.Put())) || !window ||
+        FAILED(window->get_event(event.Put())) || !event) {
+        return;
+    }
+    VARIANT no;
+    VariantInit(&no);
+    no.vt = VT_BOOL;
+    no.boolVal = VARIANT_FALSE;
+    event->put_returnValue(no);
 }
 
 }  // namespace ko

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/BrowserView.h"
 #include "platform/win32/ComPtr.h"
 
 namespace ko {
@@ -18,24 +19,13 @@ namespace ko {
 // gives an empty result, never an error the caller must handle. Texts are ANSI.
 class HtmlDocumentAccess {
   public:
-    enum class Lookup { Present, Missing, Ambiguous };
-    struct Field {
-        Lookup lookup = Lookup::Missing;
-        std::string value;
-    };
-    struct ChainElement {
-        std::string id;
-        std::optional<std::string> koCustomer;  // attribute KoCustomer, any case
-        std::optional<std::string> fileName;    // attribute fileName, any case
-    };
-
     // The browser's current HTML document; empty while there is none (no engine, a non-HTML
     // page, a navigation under way).
     static ComPtr<IHTMLDocument2> DocumentOf(IWebBrowser2* browser);
 
     static bool SetBodyHtml(IHTMLDocument2* document, const std::string& html);
     // The element the `all` collection finds under name (id or name), or why there is none.
-    static Field ReadValue(IHTMLDocument2* document, const std::string& name);
+    static FieldValue ReadValue(IHTMLDocument2* document, const std::string& name);
     static bool SetInnerText(IHTMLDocument2* document, const std::string& name,
                              const std::string& text);
     static std::optional<std::string> InnerText(IHTMLDocument2* document, const std::string& name);
@@ -43,12 +33,14 @@ class HtmlDocumentAccess {
     static std::optional<std::string> FirstTagValue(IHTMLDocument2* document,
                                                     const std::string& tag);
     // The element the current event came from (window.event.srcElement) and its ancestors, at
-    // most limit of them.
-    static std::vector<ChainElement> EventChain(IHTMLDocument2* document, std::size_t limit);
+    // most limit of them, each with its id and the attributes KoCustomer and fileName.
+    static std::vector<ClickedElement> EventChain(IHTMLDocument2* document, std::size_t limit);
+    // The current event's default action (following a link, submitting) does not happen.
+    static void CancelEventDefault(IHTMLDocument2* document);
 
   private:
-    static Lookup Find(IHTMLDocument2* document, const std::string& name,
-                       ComPtr<IHTMLElement>& element);
+    static FieldValue::State Find(IHTMLDocument2* document, const std::string& name,
+                                  ComPtr<IHTMLElement>& element);
 };
 
 }  // namespace ko

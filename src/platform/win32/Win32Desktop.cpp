@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Desktop.h"
 
+#include <algorithm>
+
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -10,19 +12,10 @@ namespace {
 constexpr const char* kNoticeClass = "OstrelDesktopNotice";
 constexpr int kTwipsPerInch = 1440;
 
-int TwipsPerPixel(int axis) {
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) {
-        return 15;
-    }
-    int dpi = GetDeviceCaps(screen, axis);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? kTwipsPerInch / dpi : 15;
-}
-
 }  // namespace
 
-Win32Desktop::Win32Desktop(std::function<void()> onChange) : m_onChange(std::move(onChange)) {
+Win32Desktop::Win32Desktop(Win32EventLoop& loop) : m_loop(loop) {
+    Refresh();
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA existing = {};
     if (!GetClassInfoA(instance, kNoticeClass, &existing)) {
@@ -46,35 +39,49 @@ Win32Desktop::Win32Desktop(std::function<void()> onChange) : m_onChange(std::mov
 }
 
 Win32Desktop::~Win32Desktop() {
+    m_alive.reset();
     if (m_window) {
         SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, 0);
     }
 }
 
-Win32Desktop::Area Win32Desktop::WorkArea() {
+void Win32Desktop::Refresh() {
+    m_screen = PixelRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT rect = {};
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &rect, 0)) {
-        // Without an answer the whole primary screen is the best guess.
-        rect.right = GetSystemMetrics(SM_CXSCREEN);
-        rect.bottom = GetSystemMetrics(SM_CYSCREEN);
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &rect, 0)) {
+        m_workArea = PixelRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    } else {
+        m_workArea = m_screen;
     }
-    return Area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    if (HDC screen = GetDC(nullptr)) {
+        int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+        int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        m_twips = TwipsPerPixel{dpiX > 0 ? kTwipsPerInch / dpiX : 15,
+                                dpiY > 0 ? kTwipsPerInch / dpiY : 15};
+    }
+    // The largest frame a window can be given is the system's maximum tracking size; it is
+    // never smaller than the screen.
+    m_maxWindow = PixelSize{std::max(GetSystemMetrics(SM_CXMAXTRACK), m_screen.width),
+                            std::max(GetSystemMetrics(SM_CYMAXTRACK), m_screen.height)};
 }
 
-int Win32Desktop::TwipsPerPixelX() {
-    return TwipsPerPixel(LOGPIXELSX);
-}
-
-int Win32Desktop::TwipsPerPixelY() {
-    return TwipsPerPixel(LOGPIXELSY);
+void Win32Desktop::OnChange() {
+    Refresh();
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (alive.lock() && m_sink != nullptr) {
+            m_sink->OnDisplayChanged();
+        }
+    });
 }
 
 LRESULT CALLBACK Win32Desktop::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* desktop = reinterpret_cast<Win32Desktop*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     bool changed =
         message == WM_DISPLAYCHANGE || (message == WM_SETTINGCHANGE && wParam == SPI_SETWORKAREA);
-    if (desktop != nullptr && changed && desktop->m_onChange) {
-        Guarded("display change", desktop->m_onChange);
+    if (desktop != nullptr && changed) {
+        Guarded("display change", [desktop] { desktop->OnChange(); });
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "platform/win32/Win32EventLoop.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -68,6 +67,7 @@ Win32Frame::~Win32Frame() {
 }
 
 void Win32Frame::Destroy() {
+    SetModal(false);
     if (m_window) {
         // No message of the dying window reaches this object any more.
         SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, 0);
@@ -99,12 +99,25 @@ bool Win32Frame::Visible() const {
     return m_window && IsWindowVisible(m_window.Get());
 }
 
-bool Win32Frame::Place(int left, int top, int width, int height) {
+bool Win32Frame::Move(int left, int top) {
+    return m_window && SetWindowPos(m_window.Get(), nullptr, left, top, 0, 0,
+                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+bool Win32Frame::Resize(int width, int height) {
     if (!m_window || width <= 0 || height <= 0) {
         return false;
     }
-    return SetWindowPos(m_window.Get(), nullptr, left, top, width, height,
-                        SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+    return SetWindowPos(m_window.Get(), nullptr, 0, 0, width, height,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+RECT Win32Frame::Bounds() const {
+    RECT rect = {};
+    if (m_window) {
+        GetWindowRect(m_window.Get(), &rect);
+    }
+    return rect;
 }
 
 bool Win32Frame::SetTopmost(bool topmost) {
@@ -122,20 +135,20 @@ bool Win32Frame::IsActive() const {
     return m_window && GetActiveWindow() == m_window.Get();
 }
 
-void Win32Frame::ShowModal(Win32EventLoop& loop, const std::function<bool()>& done) {
-    if (!m_window) {
+void Win32Frame::SetModal(bool modal) {
+    if (modal && m_window && m_disabled.empty()) {
+        ModalScope scope{m_window.Get(), {}};
+        EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(&scope));
+        m_disabled = std::move(scope.disabled);
         return;
     }
-    // Only locals from here on: the frame may be destroyed while the nested loop runs.
-    ModalScope scope{m_window.Get(), {}};
-    EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(&scope));
-    Show(true);
-    HWND modal = scope.modal;
-    loop.RunUntil([&] { return done() || !IsWindow(modal) || !IsWindowVisible(modal); });
-    for (HWND window : scope.disabled) {
-        if (IsWindow(window)) {
-            EnableWindow(window, TRUE);
+    if (!modal) {
+        for (HWND window : m_disabled) {
+            if (IsWindow(window)) {
+                EnableWindow(window, TRUE);
+            }
         }
+        m_disabled.clear();
     }
 }
 

@@ -4,12 +4,11 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Win32Handles.h"
 
 namespace ko {
-
-class Win32EventLoop;
 
 // A top-level user32 window that holds one browser: the kiosk's main window (undecorated popup)
 // or one of its dialogs (framed, caption and close box, fixed size). Geometry is in pixels of the
@@ -37,15 +36,17 @@ class Win32Frame {
     void Show(bool activate);
     void Hide();
     bool Visible() const;
-    bool Place(int left, int top, int width, int height);
+    bool Move(int left, int top);
+    bool Resize(int width, int height);
+    // The outer frame as the window system has it.
+    RECT Bounds() const;
     bool SetTopmost(bool topmost);
     void SetCaption(const std::string& caption);
     // The active window of the program's thread is this frame.
     bool IsActive() const;
-    // Shows the frame and runs the loop until done() is true or the frame is hidden or
-    // destroyed; meanwhile the program's other windows take no input. The frame may be
-    // destroyed while this runs.
-    void ShowModal(Win32EventLoop& loop, const std::function<bool()>& done);
+    // While modal, the program's other windows (of this thread) take no input; the caller runs
+    // the nested loop. Ending the modal showing, or destroying the frame, gives them input back.
+    void SetModal(bool modal);
     void Destroy();
 
   private:
@@ -54,6 +55,8 @@ class Win32Frame {
 
     UniqueWindow m_window;
     Events m_events;
+    // The windows this frame disabled while modal.
+    std::vector<HWND> m_disabled;
 };
 
 }  // namespace ko

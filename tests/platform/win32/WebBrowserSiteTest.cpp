@@ -112,7 +112,7 @@ class WebBrowserSiteTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(apartment.Ok());
         ASSERT_TRUE(frame.Created());
-        frame.Place(0, 0, 400, 300);
+        frame.Resize(400, 300);
         site = WebBrowserSite::Create(frame.Handle(), &listener);
         ASSERT_TRUE(site) << "the WebBrowser control is missing";
     }
@@ -147,7 +147,7 @@ TEST_F(WebBrowserSiteTest, HostsTheControlAndNavigatesWithoutHistory) {
     Settle();
     site->FitToWindow();
     site->Focus();
-    frame.Place(0, 0, 500, 350);
+    frame.Resize(500, 350);
     site->FitToWindow();
     site->Browser()->Stop();
     Settle();
@@ -155,8 +155,8 @@ TEST_F(WebBrowserSiteTest, HostsTheControlAndNavigatesWithoutHistory) {
     ComPtr<IHTMLDocument2> document = HtmlDocumentAccess::DocumentOf(site->Browser());
     if (!document) {
         EXPECT_FALSE(HtmlDocumentAccess::SetBodyHtml(nullptr, " <body>wait</body>"));
-        EXPECT_EQ(HtmlDocumentAccess::ReadValue(nullptr, "txtPassword").lookup,
-                  HtmlDocumentAccess::Lookup::Missing);
+        EXPECT_EQ(HtmlDocumentAccess::ReadValue(nullptr, "txtPassword").state,
+                  FieldValue::State::Missing);
         EXPECT_FALSE(HtmlDocumentAccess::SetInnerText(nullptr, "lblAmount", "1.50"));
         EXPECT_FALSE(HtmlDocumentAccess::InnerText(nullptr, "lblAmount"));
         EXPECT_FALSE(HtmlDocumentAccess::FirstTagValue(nullptr, "KoWidth"));
