@@ -76,10 +76,22 @@ void SetCancel(DISPPARAMS* params, UINT index) {
     }
 }
 
-// Keys that would open something outside the page: a new window, the Open dialog (its Browse
-// button reaches the file system) or the print dialog (print to file, the same).
-bool OpensOutsideThePage(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
+// The document's command group in which it asks its host about script errors.
+const GUID kDocHostCommandHandler = {
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+
+// Keys the browser must not act on in a kiosk: those that open something outside the page (a new
+// window; the Open dialog, whose Browse button reaches the file system; the print dialog, print
+// to file the same) and those that reload the page, because a reload brings a new document
+// without a completion notice, so its buttons would no longer answer.
+bool SwallowedByTheHost(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN) {
+        return false;
+    }
+    if (msg.wParam == VK_F5) {
+        return true;
+    }
+    if ((GetKeyState(VK_CONTROL) & 0x8000) == 0) {
         return false;
     }
     switch (msg.wParam) {
@@ -87,6 +99,7 @@ bool OpensOutsideThePage(const MSG& msg) {
         case 'O':
         case 'P':
         case 'L':
+        case 'R':
             return true;
         default:
             return false;
@@ -216,6 +229,8 @@ HRESULT WebBrowserSite::QueryInterface(REFIID iid, void** out) {
         *out = static_cast<IOleInPlaceFrame*>(this);
     } else if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
         *out = static_cast<IDocHostUIHandler*>(this);
+    } else if (IsEqualIID(iid, IID_IOleCommandTarget)) {
+        *out = static_cast<IOleCommandTarget*>(this);
     } else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
         *out = static_cast<IDispatch*>(this);
     } else {
@@ -309,7 +324,7 @@ HRESULT WebBrowserSite::GetHostInfo(DOCHOSTUIINFO* info) {
 
 HRESULT WebBrowserSite::TranslateAccelerator(LPMSG msg, const GUID*, DWORD) {
     // S_OK: handled here (swallowed); S_FALSE: the browser handles the key as usual.
-    return msg != nullptr && OpensOutsideThePage(*msg) ? S_OK : S_FALSE;
+    return msg != nullptr && SwallowedByTheHost(*msg) ? S_OK : S_FALSE;
 }
 
 HRESULT WebBrowserSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
@@ -345,6 +360,26 @@ HRESULT WebBrowserSite::FilterDataObject(IDataObject*, IDataObject** out) {
         *out = nullptr;
     }
     return S_FALSE;
+}
+
+HRESULT WebBrowserSite::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) {
+    return OLECMDERR_E_UNKNOWNGROUP;
+}
+
+HRESULT WebBrowserSite::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) {
+    if (group == nullptr || !IsEqualGUID(*group, kDocHostCommandHandler)) {
+        return OLECMDERR_E_UNKNOWNGROUP;
+    }
+    if (id != OLECMDID_SHOWSCRIPTERROR) {
+        return OLECMDERR_E_NOTSUPPORTED;
+    }
+    // A script error of a server page never stops the kiosk with a dialog: scripts go on.
+    if (out != nullptr) {
+        VariantInit(out);
+        out->vt = VT_BOOL;
+        out->boolVal = VARIANT_TRUE;
+    }
+    return S_OK;
 }
 
 HRESULT WebBrowserSite::GetTypeInfoCount(UINT* count) {

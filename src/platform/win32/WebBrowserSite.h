@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <docobj.h>
 #include <exdisp.h>
 #include <mshtmhst.h>
 #include <oleidl.h>
@@ -26,13 +27,15 @@ class WebBrowserSiteListener {
 };
 
 // The container of one WebBrowser control, hosted with plain COM inside a window: client site,
-// in-place site and frame, UI handler (no context menu, no 3D border, dialog-opening keys
-// swallowed) and the sink of the browser's events, in which new windows are refused (they would
-// escape the lock). Reference-counted; its owner calls Close() before it lets go.
+// in-place site and frame, UI handler (no context menu, no 3D border, dialog-opening and reload
+// keys swallowed), no script error dialogs, and the sink of the browser's events, in which new
+// windows are refused (they would escape the lock). Reference-counted; its owner calls Close()
+// before it lets go.
 class WebBrowserSite final : public IOleClientSite,
                              public IOleInPlaceSite,
                              public IOleInPlaceFrame,
                              public IDocHostUIHandler,
+                             public IOleCommandTarget,
                              public IDispatch {
   public:
     // Creates the control in window (it fills the client area). Empty when the control does not
@@ -118,6 +121,11 @@ class WebBrowserSite final : public IOleClientSite,
     HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
     HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override;
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override;
+
+    // IOleCommandTarget: the document asks its host before it shows a script error.
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override;
+    HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*,
+                                   VARIANT* out) override;
 
     // IDispatch: the browser's events (and the ambient properties it asks its site for).
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;

@@ -8,6 +8,7 @@
 
 #include <exdispid.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -225,11 +226,36 @@ TEST_F(WebBrowserSiteTest, RefusesNewWindowsAndReportsTopLevelEvents) {
     EXPECT_EQ(listener.completes.size(), before);
 }
 
-TEST_F(WebBrowserSiteTest, SwallowsKeysThatOpenSomethingOutsideThePage) {
+TEST_F(WebBrowserSiteTest, SwallowsReloadAndKeysThatOpenSomethingOutsideThePage) {
     MSG msg = {};
     msg.message = WM_KEYDOWN;
     msg.wParam = 'A';
     EXPECT_EQ(site->TranslateAccelerator(&msg, nullptr, 0), S_FALSE);
+    msg.wParam = VK_F5;
+    EXPECT_EQ(site->TranslateAccelerator(&msg, nullptr, 0), S_OK);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE saved[256];
+    std::memcpy(saved, keys, sizeof keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    msg.wParam = 'O';
+    HRESULT withControl = site->TranslateAccelerator(&msg, nullptr, 0);
+    msg.wParam = 'C';  // copying stays
+    HRESULT copy = site->TranslateAccelerator(&msg, nullptr, 0);
+    SetKeyboardState(saved);
+    EXPECT_EQ(withControl, S_OK);
+    EXPECT_EQ(copy, S_FALSE);
+
+    // A script error goes on without a dialog.
+    const GUID docHost = {
+        0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+    VARIANT out;
+    VariantInit(&out);
+    EXPECT_EQ(site->Exec(&docHost, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out), S_OK);
+    EXPECT_EQ(out.vt, VT_BOOL);
+    EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    EXPECT_NE(site->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out), S_OK);
     DOCHOSTUIINFO info = {};
     info.cbSize = sizeof info;
     ASSERT_EQ(site->GetHostInfo(&info), S_OK);
