@@ -106,7 +106,8 @@ void Win32BrowserWindow::Resize(std::int32_t width, std::int32_t height) {
 }
 
 void Win32BrowserWindow::RememberBounds() {
-    if (!m_frame->Created()) {
+    // Windows sends the first size notice from inside CreateWindowEx, before m_frame is set.
+    if (!m_frame || !m_frame->Created()) {
         return;
     }
     RECT rect = m_frame->Bounds();
@@ -127,7 +128,7 @@ void Win32BrowserWindow::SetModal(bool modal) {
 
 void Win32BrowserWindow::OnFrameActivate(bool active) {
     m_active = active;
-    if (!active) {
+    if (!active || !m_frame) {
         return;
     }
     // The keyboard belongs to the page: Tab and Return must reach its fields and buttons.
