@@ -10,6 +10,7 @@
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/ServiceLoader.h"
 #include "agent/core/frmLogon.h"
+#include "agent/kiosk/Kiosk.h"
 #include "app/KioskScreensFactory.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
@@ -21,13 +22,16 @@ namespace ko {
 int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
              ServiceManager& services, ServiceHost& host, SystemInfo& system) {
     Platform platform{loop, socket, registry, services, host, system};
-    std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
     RegistryModule registryModule(registry);
     ProgramSettings settings(registry);
     PendingCapabilities pending;
-    AgentCapabilities caps{pending, pending, pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
     AgentGlobals globals;
+    // The screens of this platform; headless (no display) the kiosk reports itself not supported
+    // and everything else runs.
+    std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
+    Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, screens.get());
+    AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
+                           pending, pending, pending, pending, pending, pending};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     host.Attach(loop, form);

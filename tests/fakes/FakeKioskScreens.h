@@ -69,7 +69,8 @@ class FakeBrowserWindow : public BrowserWindow {
     std::string caption;
     PixelRect bounds{0, 0, 300, 200};
     std::string location;
-    std::string bodyHtml;
+    std::string bodyHtml;                  // the current document's, when written
+    std::vector<std::string> bodyWrites;   // every SetBodyHtml, in order
     std::vector<std::string> navigations;  // every Navigate, in order
     int moves = 0;
     int resizes = 0;
@@ -198,6 +199,26 @@ class FakeKioskScreens : public KioskScreens {
     std::map<std::string, std::string> m_redirects;
     std::vector<FakeBrowserWindow*> m_windows;
     FakeNetConfigDialog* m_netConfig = nullptr;
+};
+
+// A screens source that answers what the test says: a display that is ready at once, one that
+// comes later, or none.
+class FakeScreensSource : public KioskScreensSource {
+  public:
+    explicit FakeScreensSource(FakeKioskScreens& screens) : m_screens(screens) {}
+    Availability Open() override {
+        ++opens;
+        return availability;
+    }
+    KioskScreens* Screens() override {
+        return availability == Availability::Ready ? &m_screens : nullptr;
+    }
+
+    Availability availability = Availability::Ready;
+    int opens = 0;
+
+  private:
+    FakeKioskScreens& m_screens;
 };
 
 }  // namespace ko
