@@ -38,7 +38,7 @@ class HtmlDocumentAccess {
     // The current event's default action (following a link, submitting) does not happen.
     static void CancelEventDefault(IHTMLDocument2* document);
 
-  private:
+    // The element the `all` collection finds under name; Present with element set, else why not.
     static FieldValue::State Find(IHTMLDocument2* document, const std::string& name,
                                   ComPtr<IHTMLElement>& element);
 };

@@ -122,6 +122,8 @@ ComPtr<WebBrowserSite> WebBrowserSite::Create(HWND window, WebBrowserSiteListene
 }
 
 bool WebBrowserSite::Start() {
+    // No document mode is chosen for the program: the control keeps its default (IE7) mode,
+    // which the server's pages are written for.
     HRESULT result = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IOleObject, m_object.PutVoid());
     if (FAILED(result) || !m_object) {

@@ -61,21 +61,8 @@ class Win32Harness : public KioskScreensHarness {
     bool Click(BrowserWindow& window, const std::string& id) override {
         auto* win32 = dynamic_cast<Win32BrowserWindow*>(&window);
         ComPtr<IHTMLDocument2> document = win32 != nullptr ? win32->Document() : nullptr;
-        ComPtr<IHTMLElementCollection> all;
-        if (!document || FAILED(document->get_all(all.Put())) || !all) {
-            return false;
-        }
-        UniqueBstr key(id);
-        VARIANT name;
-        VariantInit(&name);
-        name.vt = VT_BSTR;
-        name.bstrVal = key.Get();
-        VARIANT none;
-        VariantInit(&none);
-        ComPtr<IDispatch> found;
         ComPtr<IHTMLElement> element;
-        if (FAILED(all->item(name, none, found.Put())) || !found ||
-            FAILED(found.QueryInterface(IID_IHTMLElement, element))) {
+        if (HtmlDocumentAccess::Find(document.Get(), id, element) != FieldValue::State::Present) {
             return false;
         }
         return SUCCEEDED(element->click());
