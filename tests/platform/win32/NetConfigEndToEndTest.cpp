@@ -94,6 +94,8 @@ TEST(NetConfigEndToEnd, OkStoresTheTypedSettingsAndTheLinkComesUp) {
     registryModule.WriteSetting("NetConfig", "Port", wrongPort);
     registryModule.WriteSetting("NetConfig", "HttpPort", "8080");
     registryModule.WriteSetting("NetConfig", "WorkstationName", "WS-NC");
+    // No security password asked (other tests of this prefix may have set one).
+    registryModule.WriteSetting("NetConfig", "Left", "0");
 
     // Wired as the program wires the agent.
     Win32EventLoop loop;
@@ -125,6 +127,7 @@ TEST(NetConfigEndToEnd, OkStoresTheTypedSettingsAndTheLinkComesUp) {
     EXPECT_EQ(std::string(text), wrongPort);
     GetDlgItemTextA(dialog, Win32NetConfigDialog::kWorkstationName, text, sizeof text);
     EXPECT_STREQ(text, "WS-NC");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, Win32NetConfigDialog::kSecurityPassword)));
 
     // A port that is no port is named and nothing is stored.
     SetDlgItemTextA(dialog, Win32NetConfigDialog::kTcpPort, "96780");

@@ -109,7 +109,8 @@ class Win32Harness : public KioskScreensHarness {
 INSTANTIATE_TEST_SUITE_P(Windows, KioskScreensContract,
                          testing::Values(KioskScreensHarnessFactory([] {
                              return std::make_unique<Win32Harness>();
-                         })));
+                         })),
+                         KioskScreensParamName);
 
 class Win32BrowserWindowTest : public ::testing::Test {
   protected:
