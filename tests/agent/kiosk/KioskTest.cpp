@@ -367,6 +367,21 @@ TEST(KioskScreens, ADisplayThatComesLaterShowsThePageOfTheState) {
     EXPECT_EQ(h.screensSource.opens, opens);
 }
 
+TEST(KioskScreens, AMainWindowThatCannotBeCreatedIsTriedAgain) {
+    KioskHarness h;
+    h.screens.failWindowCreation = true;
+    Kiosk kiosk(h.loop, h.globals, h.registryModule, h.recorder, h.recorder, h.recorder,
+                &h.screensSource);
+    kiosk.Navigate(kStopped);
+    kiosk.ShowMainForm();
+    EXPECT_EQ(kiosk.Main().Window(), nullptr);
+    h.screens.failWindowCreation = false;
+    h.loop.Advance(10000);
+    ASSERT_NE(kiosk.Main().Window(), nullptr);
+    EXPECT_EQ(kiosk.LocationURL(), kStopped);
+    EXPECT_TRUE(kiosk.Main().Window()->IsVisible());
+}
+
 TEST(KioskScreens, ALostDisplayEndsTheProgramForTheServiceManagerToRestart) {
     KioskHarness h;
     h.StartConnected();
