@@ -1,6 +1,7 @@
 #include "platform/win32/Win32EventLoop.h"
 
 #include <utility>
+#include <vector>
 
 #include "shared/Guard.h"
 #include "shared/Logger.h"
@@ -140,9 +141,48 @@ bool Win32EventLoop::Deliver(const MSG& msg) {
     if (msg.message == WM_TIMER && msg.lParam != 0 && msg.hwnd == m_window.Get()) {
         return true;
     }
+    if (Filtered(msg)) {
+        return true;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;
+}
+
+bool Win32EventLoop::Filtered(const MSG& msg) {
+    if (m_filters.empty()) {
+        return false;
+    }
+    // A filter may remove itself or another one while it runs: look each one up again, and call
+    // a copy.
+    std::vector<FilterId> ids;
+    ids.reserve(m_filters.size());
+    for (const auto& entry : m_filters) {
+        ids.push_back(entry.first);
+    }
+    for (FilterId id : ids) {
+        auto found = m_filters.find(id);
+        if (found == m_filters.end()) {
+            continue;
+        }
+        MessageFilter filter = found->second;
+        bool consumed = false;
+        Guarded("message filter", [&] { consumed = filter(msg); });
+        if (consumed) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Win32EventLoop::FilterId Win32EventLoop::AddMessageFilter(MessageFilter filter) {
+    FilterId id = m_nextFilterId++;
+    m_filters.emplace(id, std::move(filter));
+    return id;
+}
+
+void Win32EventLoop::RemoveMessageFilter(FilterId id) {
+    m_filters.erase(id);
 }
 
 void Win32EventLoop::PumpPending() {

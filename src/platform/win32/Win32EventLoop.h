@@ -22,6 +22,11 @@ class Win32EventLoop : public EventLoop {
   public:
     // A handler for a private message of the loop's window; its result is the message's result.
     using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
+    // Sees each queued message before it is translated and dispatched; true consumes it. Windows
+    // with keyboard needs of their own use it: dialog navigation, a hosted control's accelerators,
+    // swallowed keys.
+    using MessageFilter = std::function<bool(const MSG&)>;
+    using FilterId = std::uint32_t;
 
     Win32EventLoop();
     ~Win32EventLoop() override;
@@ -48,6 +53,8 @@ class Win32EventLoop : public EventLoop {
     // Reserves a private message number of the loop's window and routes it to handler.
     UINT RegisterHandler(MessageHandler handler);
     void UnregisterHandler(UINT message);
+    FilterId AddMessageFilter(MessageFilter filter);
+    void RemoveMessageFilter(FilterId id);
 
   private:
     struct Timer {
@@ -60,6 +67,7 @@ class Win32EventLoop : public EventLoop {
     void OnTimer(TimerId id);
     // Handles one message taken from the queue; false when it was WM_QUIT.
     bool Deliver(const MSG& msg);
+    bool Filtered(const MSG& msg);
     void RunNextTask();
 
     UniqueWindow m_window;
@@ -71,6 +79,8 @@ class Win32EventLoop : public EventLoop {
     std::map<TimerId, std::shared_ptr<Timer>> m_timers;
     TimerId m_nextTimerId = 1;
     std::map<UINT, MessageHandler> m_handlers;
+    std::map<FilterId, MessageFilter> m_filters;
+    FilterId m_nextFilterId = 1;
     UINT m_nextMessage;
     bool m_quitRequested = false;
     bool m_quitInQueue = false;
