@@ -37,6 +37,10 @@ class XmlDocument {
     virtual void Cancel() = 0;
     // True from Load until the completion runs or the load is cancelled.
     virtual bool Loading() const = 0;
+
+    // Only http and https addresses are loaded; any other gives the empty document at once (posted
+    // like every completion), so a server-made address never reads a local file.
+    static bool IsHttpAddress(const std::string& url);
 };
 
 }  // namespace ko

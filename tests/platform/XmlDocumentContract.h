@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -198,6 +200,26 @@ inline void RunXmlDocumentContract(EventLoop& loop, const XmlDocumentFactory& ma
                     "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/doc0");
     ASSERT_TRUE(refused.has_value());
     ExpectEmpty(*refused);
+
+    // A well-formed local file, named as a file address and as a bare path: neither is read.
+    const std::filesystem::path local = std::filesystem::temp_directory_path() /
+                                        ("ko-xml-local-" + std::to_string(server.Port()) + ".xml");
+    {
+        std::ofstream out(local, std::ios::binary);
+        out << "<Root>local</Root>";
+    }
+    std::string forward = local.generic_string();
+    if (!forward.empty() && forward[0] != '/') {
+        forward = "/" + forward;
+    }
+    for (const std::string& url :
+         {"file://" + forward, local.string(), std::string("ftp://127.0.0.1/x"), std::string()}) {
+        SCOPED_TRACE(url);
+        std::optional<XmlNode> loaded = LoadAndWait(loop, *document, url);
+        ASSERT_TRUE(loaded.has_value());
+        ExpectEmpty(*loaded);
+    }
+    std::filesystem::remove(local);
 }
 
 }  // namespace ko::test
@@ -214,6 +236,8 @@ inline void RunXmlReplacedLoadContract(EventLoop& loop, const XmlDocumentFactory
     auto document = make(XmlDocument::kDefaultTimeoutMs, XmlDocument::kMaxBytes);
 
     std::vector<std::string> seen;
+    // A load that fails at once has its completion queued already when the next load starts.
+    document->Load("nosuchscheme://x/", [&](XmlNode) { seen.push_back("failed at once"); });
     document->Load(server.Url("/old"), [&](XmlNode doc) { seen.push_back("old " + doc.Text()); });
     document->Load(server.Url("/new"), [&](XmlNode doc) {
         seen.push_back(doc.Text());

@@ -57,7 +57,7 @@ void LinuxXmlDocument::Load(const std::string& url, Completion onComplete) {
     Cancel();
     m_onComplete = std::move(onComplete);
     m_loading = true;
-    if (!StartTransfer(url)) {
+    if (!IsHttpAddress(url) || !StartTransfer(url)) {
         StopTransfer();
         PostCompletion({});
     }
@@ -82,8 +82,7 @@ bool LinuxXmlDocument::StartTransfer(const std::string& url) {
     m_tooLarge = false;
     CURL* easy = m_easy.get();
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
-    // The documents live on the cafe server's web pages: nothing but http(s), also after a
-    // redirect, so a server address can never make the agent read a local file.
+    // Redirects too stay on http(s).
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);

@@ -300,7 +300,7 @@ void Win32XmlDocument::Load(const std::string& url, Completion onComplete) {
     m_loading = true;
     m_completionQueued = false;
     m_failed = false;
-    if (!StartLoad(url)) {
+    if (!IsHttpAddress(url) || !StartLoad(url)) {
         ReleaseDocument();
         Complete(true);
         return;
