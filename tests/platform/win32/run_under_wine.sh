@@ -2,12 +2,13 @@
 # Runs the Windows tests of a build directory under Wine with a virtual display.
 #   tests/platform/win32/run_under_wine.sh <build-dir> [ctest arguments...]
 # The prefix lives in <build-dir>/wineprefix. Where the distribution ships only the 64-bit loader
-# (no `wine` command), small stand-ins for wine and wineboot are made in <build-dir>/winebin.
+# (no `wine` command), or whose `wine` cannot start (a kernel without 32-bit support runs only the
+# 64-bit loader), small stand-ins for wine and wineboot are made in <build-dir>/winebin.
 set -euo pipefail
 build=$(cd "${1:?build directory}" && pwd)
 shift
 
-if ! command -v wine >/dev/null 2>&1; then
+if ! command -v wine >/dev/null 2>&1 || ! wine --version >/dev/null 2>&1; then
     loader=/usr/lib/wine/wine64
     [ -x "$loader" ] || { echo "no Wine loader found" >&2; exit 1; }
     mkdir -p "$build/winebin"
