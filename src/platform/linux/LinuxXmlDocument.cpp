@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/linux/XmlParser.h"
+#include "shared/Guard.h"
 #include "shared/Logger.h"
 
 namespace ko {
@@ -108,14 +109,23 @@ void LinuxXmlDocument::StopTransfer() {
 }
 
 int LinuxXmlDocument::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-    auto* doc = static_cast<LinuxXmlDocument*>(self);
-    auto it = doc->m_watches.find(fd);
+    // No exception may cross back into curl; -1 tells it the watch failed.
+    int result = -1;
+    Guarded("LinuxXmlDocument socket", [&] {
+        static_cast<LinuxXmlDocument*>(self)->WatchSocket(fd, what);
+        result = 0;
+    });
+    return result;
+}
+
+void LinuxXmlDocument::WatchSocket(curl_socket_t fd, int what) {
+    auto it = m_watches.find(fd);
     if (what == CURL_POLL_REMOVE) {
-        if (it != doc->m_watches.end()) {
-            doc->m_loop.UnwatchFd(it->second);
-            doc->m_watches.erase(it);
+        if (it != m_watches.end()) {
+            m_loop.UnwatchFd(it->second);
+            m_watches.erase(it);
         }
-        return 0;
+        return;
     }
     short events = 0;
     if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) {
@@ -124,11 +134,11 @@ int LinuxXmlDocument::OnSocket(CURL*, curl_socket_t fd, int what, void* self, vo
     if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) {
         events |= POLLOUT;
     }
-    if (it != doc->m_watches.end()) {
-        doc->m_loop.ModifyFd(it->second, events);
-        return 0;
+    if (it != m_watches.end()) {
+        m_loop.ModifyFd(it->second, events);
+        return;
     }
-    doc->m_watches[fd] = doc->m_loop.WatchFd(fd, events, [doc, fd](short revents) {
+    m_watches[fd] = m_loop.WatchFd(fd, events, [this, fd](short revents) {
         int flags = 0;
         if ((revents & (POLLIN | POLLHUP)) != 0) {
             flags |= CURL_CSELECT_IN;
@@ -139,43 +149,53 @@ int LinuxXmlDocument::OnSocket(CURL*, curl_socket_t fd, int what, void* self, vo
         if ((revents & (POLLERR | POLLNVAL)) != 0) {
             flags |= CURL_CSELECT_ERR;
         }
-        doc->Drive(fd, flags);
+        Drive(fd, flags);
     });
-    return 0;
 }
 
 int LinuxXmlDocument::OnCurlTimer(CURLM*, long timeoutMs, void* self) {
-    auto* doc = static_cast<LinuxXmlDocument*>(self);
+    int result = -1;
+    Guarded("LinuxXmlDocument timer", [&] {
+        static_cast<LinuxXmlDocument*>(self)->SetCurlTimer(timeoutMs);
+        result = 0;
+    });
+    return result;
+}
+
+void LinuxXmlDocument::SetCurlTimer(long timeoutMs) {
     if (timeoutMs < 0) {
-        doc->m_loop.SetTimerInterval(doc->m_curlTimer, 0);
+        m_loop.SetTimerInterval(m_curlTimer, 0);
     } else if (timeoutMs == 0) {
         // "Now" is not a timer interval (0 stops a timer): act from the loop, never inside the
         // curl call that asked.
-        doc->m_loop.SetTimerInterval(doc->m_curlTimer, 0);
-        std::weak_ptr<int> life = doc->m_life;
-        doc->m_loop.Post([doc, life] {
+        m_loop.SetTimerInterval(m_curlTimer, 0);
+        std::weak_ptr<int> life = m_life;
+        m_loop.Post([this, life] {
             if (!life.expired()) {
-                doc->Drive(CURL_SOCKET_TIMEOUT, 0);
+                Drive(CURL_SOCKET_TIMEOUT, 0);
             }
         });
     } else {
         // Longer waits than a loop timer holds come back here and wait again.
         const long interval = std::min<long>(timeoutMs, EventLoop::kMaxTimerInterval);
-        doc->m_loop.SetTimerInterval(doc->m_curlTimer, static_cast<std::uint32_t>(interval));
+        m_loop.SetTimerInterval(m_curlTimer, static_cast<std::uint32_t>(interval));
     }
-    return 0;
 }
 
 std::size_t LinuxXmlDocument::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto* doc = static_cast<LinuxXmlDocument*>(self);
     const std::size_t bytes = size * count;
-    if (doc->m_body.size() + bytes > doc->m_maxBytes) {
-        // A short count makes curl end the transfer with a write error.
-        doc->m_tooLarge = true;
-        return 0;
-    }
-    doc->m_body.append(data, bytes);
-    return bytes;
+    // A short count makes curl end the transfer with a write error.
+    std::size_t taken = 0;
+    Guarded("LinuxXmlDocument body", [&] {
+        if (doc->m_body.size() + bytes > doc->m_maxBytes) {
+            doc->m_tooLarge = true;
+            return;
+        }
+        doc->m_body.append(data, bytes);
+        taken = bytes;
+    });
+    return taken;
 }
 
 void LinuxXmlDocument::Drive(curl_socket_t fd, int flags) {

@@ -33,6 +33,8 @@ class LinuxXmlDocument : public XmlDocument {
     static int OnCurlTimer(CURLM* multi, long timeoutMs, void* self);
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
 
+    void WatchSocket(curl_socket_t fd, int what);
+    void SetCurlTimer(long timeoutMs);
     bool StartTransfer(const std::string& url);
     // Lets curl act on a ready socket (or on its timer) and finishes a transfer that is done.
     void Drive(curl_socket_t fd, int flags);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "shared/Guard.h"
 #include "shared/Logger.h"
 
 namespace ko {
@@ -256,13 +257,11 @@ class ReadyStateSink : public IDispatch {
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
         // No exception may cross back into the component.
-        try {
+        Guarded("Win32XmlDocument ready state", [this] {
             if (m_owner != nullptr) {
                 m_owner->OnReadyStateChange(m_generation);
             }
-        } catch (...) {
-            Logger::Error("Win32XmlDocument: ready-state handler failed");
-        }
+        });
         return S_OK;
     }
 
