@@ -33,7 +33,7 @@ void FakeXmlDocument::Load(const std::string& url, Completion onComplete) {
     m_loading = true;
     Script script;
     auto it = m_scripts.find(url);
-    if (it != m_scripts.end()) {
+    if (it != m_scripts.end() && IsHttpAddress(url)) {
         script = it->second;
     }
     // A server slower than the limit is cut off at the limit, like a hung one.

@@ -15,8 +15,8 @@ class FakeEventLoop;
 
 // Documents the test scripts by address, completed on the fake loop's virtual clock with the
 // contract of the real adapters: always from the loop, a newer load cancels the older, an address
-// that is not scripted (or fails) gives the empty document, a server that never answers gives it
-// at the time limit.
+// that is not scripted, fails or is not http(s) gives the empty document, a server that never
+// answers gives it at the time limit.
 class FakeXmlDocument : public XmlDocument {
   public:
     explicit FakeXmlDocument(FakeEventLoop& loop, std::uint32_t timeoutMs = kDefaultTimeoutMs);

@@ -51,18 +51,21 @@ TEST_F(FakeXmlDocumentTest, CompletesFromTheLoopOnTheVirtualClock) {
 TEST_F(FakeXmlDocumentTest, FailuresAndSilentServersGiveTheEmptyDocument) {
     m_document.Serve("http://s/failed", XmlNode());
     m_document.Hang("http://s/hung");
+    m_document.Serve("file:///C:/profile.xml", Doc("local"));
     m_document.Serve("http://s/slow", Doc("too late"), XmlDocument::kDefaultTimeoutMs + 1);
     Load("http://s/failed");
     m_loop.RunPosted();
     Load("http://s/unscripted");
     m_loop.RunPosted();
+    Load("file:///C:/profile.xml");
+    m_loop.RunPosted();
     Load("http://s/hung");
     m_loop.Advance(XmlDocument::kDefaultTimeoutMs - 1);
-    EXPECT_EQ(m_seen.size(), 2u);
+    EXPECT_EQ(m_seen.size(), 3u);
     m_loop.Advance(1);
     Load("http://s/slow");
     m_loop.Advance(XmlDocument::kDefaultTimeoutMs + 10);
-    EXPECT_EQ(m_seen, std::vector<std::string>(4, "(empty)"));
+    EXPECT_EQ(m_seen, std::vector<std::string>(5, "(empty)"));
 }
 
 TEST_F(FakeXmlDocumentTest, ANewerLoadOrACancelSilencesTheOlder) {
