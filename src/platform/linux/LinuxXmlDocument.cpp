@@ -94,7 +94,6 @@ bool LinuxXmlDocument::StartTransfer(const std::string& url) {
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &LinuxXmlDocument::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
     // Adding the transfer only arms curl's timer; the work starts from the loop.
     return ok && curl_multi_add_handle(m_multi.get(), easy) == CURLM_OK;
 }
