@@ -6,7 +6,7 @@ export ROOT
 
 # Debian packages the builds, tests and tools need. kosim lists its own in its folder.
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
-    libbenchmark-dev libcpp-httplib-dev libasio-dev procps)
+    libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev)
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xauth)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
