@@ -18,31 +18,12 @@
 #include <vector>
 
 #include "fakes/AgentHarness.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzSupport.h"
 #include "shared/NumberRules.h"
 
 namespace {
 
 using ko::NumberRules;
-
-bool IsAnyBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// True when no reading of numbers can find one at the start of the field: it has no digit at all,
-// or its first character after blanks cannot begin a number. Deliberately narrow, so it holds for
-// any lenient reading that skips leading blanks.
-bool CannotLeadWithNumber(std::string_view field) {
-    if (field.find_first_of("0123456789") == std::string_view::npos) {
-        return true;
-    }
-    std::size_t i = 0;
-    while (i < field.size() && IsAnyBlank(field[i])) {
-        ++i;
-    }
-    const char c = field[i];  // a digit follows somewhere, so i is inside the field
-    return !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == '&');
-}
 
 // Field n (1-based) of a message text, if the text reaches it.
 std::optional<std::string> FieldOf(std::string_view text, std::size_t n) {
@@ -112,7 +93,7 @@ class Run {
         const std::int32_t start = afterNested.value_or(before);
         const std::string code = FieldOf(text, 1).value_or("");
 
-        if (CannotLeadWithNumber(code)) {
+        if (fuzz::CannotLeadWithNumber(code)) {
             FUZZ_CHECK(client.wsState == before, "a message without a code leaves the state");
             FUZZ_CHECK(m_h.recorder.calls.empty(), "a message without a code does nothing");
             FUZZ_CHECK(m_h.socket.sentWire.empty(), "a message without a code is not answered");

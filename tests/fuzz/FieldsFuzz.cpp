@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fakes/AgentHarness.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzSupport.h"
 #include "shared/NumberRules.h"
 
 namespace {
@@ -43,7 +43,7 @@ void CheckLenient(std::string_view field, std::string_view restOfMessage) {
                "leading blanks are skipped");
     FUZZ_CHECK(NumberRules::ReadLenient(restOfMessage) == value,
                "a field reads the same inside its message: reading stops at the separator");
-    if (NoDigitOfAnyBase(field) || !NumberRules::HasLeadingNumber(field)) {
+    if (NoDigitOfAnyBase(field) || fuzz::CannotLeadWithNumber(field)) {
         FUZZ_CHECK(value == 0.0, "a text without a number reads as 0");
     }
     const auto whole = NumberRules::ToInt32(value);

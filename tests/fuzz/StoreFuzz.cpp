@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzSupport.h"
 #include "platform/RegistryPrimitives.h"
 #include "platform/linux/RegistryDocument.h"
 #include "platform/linux/RegistryText.h"

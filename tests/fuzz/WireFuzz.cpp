@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzSupport.h"
 #include "shared/WireCodec.h"
 
 namespace {
