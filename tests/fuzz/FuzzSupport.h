@@ -29,11 +29,11 @@ inline bool LedByAmpersand(std::string_view field) {
     return i < field.size() && field[i] == '&';
 }
 
-// True when every lenient reading finds a number at the start of the field: after blanks, a
-// digit, possibly after a sign, a decimal point, or both.
+// True when every lenient reading finds a number at the start of the field: after spaces (the
+// one blank every reading skips), a digit, possibly after a sign, a decimal point, or both.
 inline bool LedByNumber(std::string_view field) {
     std::size_t i = 0;
-    while (i < field.size() && IsAnyBlank(field[i])) {
+    while (i < field.size() && field[i] == ' ') {
         ++i;
     }
     if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
