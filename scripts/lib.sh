@@ -7,7 +7,10 @@ export ROOT
 # Debian packages the builds, tests and tools need. kosim lists its own in its folder.
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
     libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev)
-windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xauth)
+# wine32 (Debian's i386 architecture) runs the XP-bound i686 programs.
+windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth)
+# The fuzz targets: clang 14 and its libFuzzer runtime (libclang_rt.fuzzer).
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
 ensure_packages() {
@@ -27,6 +30,14 @@ ensure_packages() {
         return 1
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # Packages of a foreign architecture ("wine32:i386") need that architecture enabled first.
+    local arch
+    for arch in $(printf '%s\n' "${missing[@]}" | sed -n 's/^[^:]*:\(.*\)$/\1/p' | sort -u); do
+        if [ "$arch" != "$(dpkg --print-architecture)" ] &&
+            ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+            dpkg --add-architecture "$arch"
+        fi
+    done
     apt-get update -qq >/dev/null
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
