@@ -90,7 +90,7 @@ TEST_F(ScreenTest, RealClickReportsTheChainAndTheFields) {
     ASSERT_TRUE(WaitMapped(window));
 
     RunCommand("xdotool mousemove 170 125 click 1");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return !events.clicks.empty(); }));
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] { return !events.clicks.empty(); }));
     const ClickInfo& click = events.clicks[0];
     EXPECT_EQ(click.generation, 1u);
     ASSERT_GE(click.chain.size(), 5u);
@@ -119,7 +119,7 @@ TEST_F(ScreenTest, ChainStopsAtTheLimitAndTextsReachThePageAsTyped) {
     deep += "<span id='leaf'>x</span></body></html>";
     ASSERT_TRUE(Load(window, events, WritePage("deep.htm", deep)));
     Evaluate(window, "document.getElementById('leaf').click(); 1");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return !events.clicks.empty(); }));
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] { return !events.clicks.empty(); }));
     EXPECT_EQ(events.clicks[0].chain.size(), kMaxClickChain);
     EXPECT_EQ(events.clicks[0].chain[0].id, "leaf");
 }
@@ -172,7 +172,7 @@ TEST_F(ScreenTest, ClickDefaultIsCancelledOnlyWhereTheWindowAsks) {
     GtkBrowserWindow& kept = CreateWindow(keeping, cancel);
     ASSERT_TRUE(Load(kept, keeping, link));
     Evaluate(kept, "document.getElementById('cmdOK').click(); 1");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return !keeping.clicks.empty(); }));
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] { return !keeping.clicks.empty(); }));
     Settle(300);
     EXPECT_EQ(kept.Location(), link);
 
@@ -180,7 +180,7 @@ TEST_F(ScreenTest, ClickDefaultIsCancelledOnlyWhereTheWindowAsks) {
     GtkBrowserWindow& followed = CreateWindow(following);
     ASSERT_TRUE(Load(followed, following, link));
     Evaluate(followed, "document.getElementById('cmdOK').click(); 1");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return following.completed.size() == 2; }));
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] { return following.completed.size() == 2; }));
     EXPECT_EQ(followed.Location(), "file://" + target);
     EXPECT_EQ(following.clicks.size(), 1u);
 }
@@ -203,7 +203,7 @@ TEST_F(ScreenTest, SwallowedKeysNeverReachThePageButAreReported) {
     const std::string xid = std::to_string(XidOf(window.NativeWindow()));
     RunCommand("xdotool windowactivate --sync " + xid + " key --window " + xid +
                " alt+F6 key --window " + xid + " a");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] {
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] {
         return std::find(events.keys.begin(), events.keys.end(), KeyInfo{65, 0}) !=
                events.keys.end();
     }));
@@ -307,7 +307,7 @@ TEST_F(ScreenTest, ModalWindowKeepsClicksFromTheOthersAndCloseBoxIsOnlyReported)
     modal.Hide();
     Settle(200);
     RunCommand("xdotool mousemove 70 45 click 1");
-    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return underEvents.clicks.size() == 1; }));
+    EXPECT_TRUE(RunFor(m_loop, 15000, [&] { return underEvents.clicks.size() == 1; }));
 
     gtk_window_close(modal.NativeWindow());
     gtk_window_close(under.NativeWindow());

@@ -35,7 +35,7 @@ TEST_F(ScreenTest, APanelMovesTheWorkAreaAndTellsTheKiosk) {
                         reinterpret_cast<const guchar*>(strut), 12);
     gtk_widget_show(panel);
 
-    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return events.changes >= 1; }));
+    EXPECT_TRUE(RunFor(m_loop, 15000, [&] { return events.changes >= 1; }));
     EXPECT_EQ(desktop.WorkArea(), (PixelRect{0, 40, screen.width, screen.height - 40}));
     desktop.SetEvents(nullptr);
     gtk_widget_destroy(panel);

@@ -32,20 +32,20 @@ TEST_F(ScreenTest, NetConfigTakesRealKeysAndReturnsTheTypedTexts) {
     EXPECT_STREQ(gtk_entry_get_text(dialog.Entry(NetConfigField::ServerName)), "café-server");
     EXPECT_FALSE(
         gtk_widget_get_visible(GTK_WIDGET(dialog.Entry(NetConfigField::SecurityPassword))));
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] {
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] {
         return gtk_widget_get_mapped(GTK_WIDGET(dialog.NativeWindow())) != FALSE;
     }));
     Settle(300);
     const std::string xid = std::to_string(XidOf(dialog.NativeWindow()));
     RunCommand("xdotool windowactivate --sync " + xid + " key Tab ctrl+a type 9700");
     RunCommand("xdotool key Return");
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return events.typed.has_value(); }));
+    ASSERT_TRUE(RunFor(m_loop, 15000, [&] { return events.typed.has_value(); }));
     EXPECT_EQ(*events.typed, (NetConfigFields{"caf\xE9-server", "9700", "80", "PC1"}));
     EXPECT_EQ(events.password, "");
     EXPECT_TRUE(dialog.IsVisible());  // the core hides it
 
     RunCommand("xdotool key Escape");
-    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return events.cancels == 1; }));
+    EXPECT_TRUE(RunFor(m_loop, 15000, [&] { return events.cancels == 1; }));
     dialog.Hide();
     EXPECT_FALSE(dialog.IsVisible());
 }

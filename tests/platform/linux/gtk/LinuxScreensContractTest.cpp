@@ -150,7 +150,8 @@ std::unique_ptr<KioskScreensHarness> MakeLinuxHarness() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Linux, KioskScreensContract,
-                         testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)));
+                         testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)),
+                         KioskScreensParamName);
 
 }  // namespace
 }  // namespace ko
