@@ -32,8 +32,13 @@ int OnDisplayConnectionLost(Display*) {
 std::unique_ptr<GtkKioskScreens> GtkKioskScreens::Open(LinuxEventLoop& loop) {
     // GTK must stay on X11 (the kiosk's keyboard grab and placement need it) and must not try a
     // D-Bus accessibility bus that a service does not have.
-    gdk_set_allowed_backends("x11");
-    g_setenv("NO_AT_BRIDGE", "1", FALSE);
+    // Once: GDK keeps each list it is given (and a later one would change nothing).
+    static const bool configured = [] {
+        gdk_set_allowed_backends("x11");
+        g_setenv("NO_AT_BRIDGE", "1", FALSE);
+        return true;
+    }();
+    (void)configured;
     if (gtk_init_check(nullptr, nullptr) == FALSE) {
         return nullptr;
     }
