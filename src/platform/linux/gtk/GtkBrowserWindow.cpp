@@ -232,8 +232,10 @@ void GtkBrowserWindow::Move(std::int32_t left, std::int32_t top) {
     m_bounds.left = left;
     m_bounds.top = top;
     m_positionRequested = true;
-    // With north-west gravity the window manager puts its frame's corner here.
-    gtk_window_move(m_window, left, top);
+    // With north-west gravity the window manager puts its frame's corner here. X11 carries
+    // positions in 16 bits: a larger one would wrap round to the other side of the screen.
+    const int limit = GtkDesktop::kMaxX11Extent;
+    gtk_window_move(m_window, std::clamp(left, -limit, limit), std::clamp(top, -limit, limit));
 }
 
 void GtkBrowserWindow::Resize(std::int32_t width, std::int32_t height) {
