@@ -5,12 +5,18 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export ROOT
 
 # Debian packages the builds, tests and tools need. kosim lists its own in its folder.
+# The Linux build always builds the kiosk's GTK + WebKitGTK module (the headless agent never
+# loads it), so the -dev package is a build need.
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
-    libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev)
+    libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev
+    pkg-config libwebkit2gtk-4.1-dev)
 # wine32 (Debian's i386 architecture) runs the XP-bound i686 programs.
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth)
 # The fuzz targets: clang 14 and its libFuzzer runtime (libclang_rt.fuzzer).
 fuzz_packages=(clang-14 libclang-rt-14-dev)
+# The kiosk's screen tests run on Xvfb with openbox, click and type with xdotool and measure
+# windows with xwininfo and xprop (x11-utils).
+kiosk_packages=(xvfb xauth openbox xdotool x11-utils)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
 ensure_packages() {

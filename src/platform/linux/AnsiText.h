@@ -5,9 +5,11 @@
 
 namespace ko {
 
-// Converts UTF-8 to the workstation's ANSI code page, Windows-1252 on Linux. A character the code
-// page cannot hold, and a byte that is not valid UTF-8, becomes "?", as the Windows conversion
-// without best-fit mapping gives.
+// The workstation's ANSI code page on Linux is Windows-1252: the core's texts hold its bytes,
+// GTK and WebKit speak UTF-8. Both directions are total: a character the code page cannot hold
+// becomes "?", as Windows' own conversion does, and malformed UTF-8 never reaches the core as
+// anything but "?".
+std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
 
 }  // namespace ko
