@@ -8,6 +8,9 @@ export ROOT
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
     libbenchmark-dev libcpp-httplib-dev libasio-dev procps)
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xauth)
+# The kiosk's end-to-end runs, the demo and the kiosk benchmarks: a virtual display, a window
+# manager, real input (xdotool) and xprop to see the window manager come up.
+desktop_packages=(xvfb xauth openbox xdotool x11-utils)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
 ensure_packages() {

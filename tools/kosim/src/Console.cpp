@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "MessageCatalog.h"
+#include "ScreenGrab.h"
 #include "ServerCommands.h"
 
 namespace ko {
@@ -118,6 +119,7 @@ std::string Console::Help() {
            "  type <ws> <element> <text> [trusted] [on <page>]        text into a page field\n"
            "  keys <key>... | typekeys <text>   real keys to the focused window (xdotool)\n"
            "  pages                          pages that kosim drives (with --drive)\n"
+           "  grab <file.png>                a picture of the screen (DISPLAY)\n"
            "  in scripts also:\n"
            "    step <title> | note <text> | sleep <seconds>\n"
            "    expect recv|sent <ws|*> <code> [within <s>] [unordered] [optional] [text <part>]\n"
@@ -175,6 +177,7 @@ bool Console::Execute(const std::string& typed) {
         {"type", {4, "type <ws> <element> <text> [trusted] [on <page>] [within <s>]"}},
         {"keys", {2, "keys <key>..."}},
         {"typekeys", {2, "typekeys <text>"}},
+        {"grab", {2, "grab <file.png>"}},
     };
     if (auto it = usages.find(cmd); it != usages.end() && w.size() < it->second.first) {
         Report(std::string("usage: ") + it->second.second);
@@ -235,6 +238,15 @@ bool Console::Execute(const std::string& typed) {
         if (!ok) {
             Fail(cmd + ": xdotool failed (is DISPLAY set and xdotool installed?)");
             m_stopped = !m_where.empty();
+        }
+    } else if (cmd == "grab") {
+        // A picture of the screen for whoever watches the demo later; no expectation.
+        ScreenGrab screen;
+        auto image = screen.Grab();
+        if (!image || !ScreenGrab::SavePng(*image, w[1])) {
+            Report("grab: cannot " + std::string(image ? "write " + w[1] : "read the display"));
+        } else {
+            m_journal.Note("screen grab " + w[1]);
         }
     } else if (cmd == "pages") {
         if (m_driver == nullptr) {

@@ -13,6 +13,8 @@
 
 namespace ko {
 
+struct PageOptions;
+
 // The operator console and the script runner: one command per line. Scripts add steps, notes,
 // pauses and expectations about what kosim observes ("expect recv @ 36 within 10").
 class Console {
@@ -54,6 +56,7 @@ class Console {
     bool ExpectWindow(const std::vector<std::string>& words, bool absent);
     // click and type; trusted ones through the desktop at the element's place.
     bool PageAction(const std::vector<std::string>& words);
+    bool PageStep(const std::vector<std::string>& words, const PageOptions& options);
     bool TrustedClick(const std::string& ws, const std::string& element, const std::string& page,
                       double within);
     std::string Workstation(const std::string& ws) const;
@@ -66,8 +69,9 @@ class Console {
     PageDriver* m_driver = nullptr;
     DesktopInput* m_desktop = nullptr;
     std::map<std::string, std::string> m_variables;
-    std::uint64_t m_cursor = 0;  // just after the last event an expectation matched
-    std::uint64_t m_mark = 0;    // where the current step began
+    bool m_optionalAction = false;  // a failure of the current action counts as skipped
+    std::uint64_t m_cursor = 0;     // just after the last event an expectation matched
+    std::uint64_t m_mark = 0;       // where the current step began
     int m_passed = 0;
     int m_failed = 0;
     int m_skipped = 0;

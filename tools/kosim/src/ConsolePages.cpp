@@ -9,15 +9,16 @@
 
 namespace ko {
 
-namespace {
-
-// Options after a page command's own words: trusted, on <page>, within <s>, contains.
+// Options after a page command's own words: trusted, on <page>, within <s>, contains, optional.
 struct PageOptions {
     bool trusted = false;
     bool contains = false;
+    bool optional = false;
     std::string page;
     double within = 15;
 };
+
+namespace {
 
 PageOptions ReadOptions(const std::vector<std::string>& w, std::size_t from) {
     PageOptions o;
@@ -26,6 +27,8 @@ PageOptions ReadOptions(const std::vector<std::string>& w, std::size_t from) {
             o.trusted = true;
         } else if (w[i] == "contains") {
             o.contains = true;
+        } else if (w[i] == "optional") {
+            o.optional = true;
         } else if (w[i] == "on" && i + 1 < w.size()) {
             o.page = w[++i];
         } else if (w[i] == "within" && i + 1 < w.size()) {
@@ -56,6 +59,12 @@ std::string Console::Workstation(const std::string& ws) const {
 }
 
 bool Console::Fail(const std::string& what) {
+    if (m_optionalAction) {
+        // What a later part of the workstation will do: noted, not failed, until it lands.
+        ++m_skipped;
+        m_print(m_where + "SKIP " + what + " (optional)");
+        return false;
+    }
     ++m_failed;
     m_print(m_where + "FAIL " + what);
     return false;
@@ -93,12 +102,19 @@ bool Console::TrustedClick(const std::string& ws, const std::string& element,
 }
 
 bool Console::PageAction(const std::vector<std::string>& w) {
+    PageOptions o = ReadOptions(w, w[0] == "click" ? 3 : 4);
+    m_optionalAction = o.optional;
+    bool done = PageStep(w, o);
+    m_optionalAction = false;
+    return done || o.optional;
+}
+
+bool Console::PageStep(const std::vector<std::string>& w, const PageOptions& o) {
     const bool click = w[0] == "click";
     const std::string& element = w[2];
     if (m_driver == nullptr) {
         return Fail(w[0] + " " + element + ": page commands need kosim --drive");
     }
-    PageOptions o = ReadOptions(w, click ? 3 : 4);
     std::string ws = Workstation(w[1]);
     if (click) {
         if (o.trusted) {
@@ -206,8 +222,9 @@ bool Console::ExpectWindow(const std::vector<std::string>& w, bool absent) {
     PageOptions o = ReadOptions(w, 4);
     auto deadline = std::chrono::steady_clock::now() + Seconds(o.within);
     while (true) {
+        // A window is awaited until it shows; an absent one until it has gone.
         bool found = m_desktop->FindWindow(w[3]).has_value();
-        if (found || std::chrono::steady_clock::now() >= deadline) {
+        if (found != absent || std::chrono::steady_clock::now() >= deadline) {
             if (found == absent) {
                 return Fail(said + (absent ? " (it is shown)" : " (not shown)"));
             }
