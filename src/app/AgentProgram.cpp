@@ -10,6 +10,8 @@
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/ServiceLoader.h"
 #include "agent/core/frmLogon.h"
+#include "agent/kiosk/Kiosk.h"
+#include "app/KioskScreensFactory.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
 #include "shared/ProgramSettings.h"
@@ -23,9 +25,13 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     RegistryModule registryModule(registry);
     ProgramSettings settings(registry);
     PendingCapabilities pending;
-    AgentCapabilities caps{pending, pending, pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
     AgentGlobals globals;
+    // The screens of this platform; headless (no display) the kiosk reports itself not supported
+    // and everything else runs.
+    std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
+    Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, screens.get());
+    AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
+                           pending, pending, pending, pending, pending, pending};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     host.Attach(loop, form);

@@ -4,11 +4,24 @@
 
 namespace ko {
 
-AgentHarness::AgentHarness() {
+AgentHarness::AgentHarness(KioskKind kind) : caps(MakeCapabilities(kind)) {
     registry.CreateKey(RegRoot::LocalMachine, kSettingsKey, "1");
     SetNetConfig("Server", "10.0.0.1");
     SetNetConfig("HttpPort", "8080");
     SetNetConfig("WorkstationName", "WS07");
+}
+
+AgentCapabilities AgentHarness::MakeCapabilities(KioskKind kind) {
+    AgentCapabilities all = recorder.All();
+    if (kind == KioskKind::Recording) {
+        return all;
+    }
+    kiosk = std::make_unique<Kiosk>(loop, globals, registryModule, recorder, recorder, recorder,
+                                    &screensSource);
+    return AgentCapabilities{*kiosk,           *kiosk,       all.lock,    all.power,
+                             all.applications, all.policies, all.profile, all.hooks,
+                             all.cleanup,      all.messages, all.timeout, all.advertising,
+                             all.watcher};
 }
 
 void AgentHarness::SetNetConfig(const std::string& name, const std::string& value) {

@@ -7,7 +7,9 @@
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/frmLogon.h"
+#include "agent/kiosk/Kiosk.h"
 #include "fakes/FakeEventLoop.h"
+#include "fakes/FakeKioskScreens.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSocket.h"
 #include "fakes/FakeSystem.h"
@@ -19,12 +21,13 @@
 namespace ko {
 
 // The whole agent core on fakes: a virtual clock, a scripted socket, an in-memory registry and
-// recording capabilities.
+// recording capabilities; with the real kiosk on the fake screens when a test asks for it.
 class AgentHarness {
   public:
     static constexpr const char* kSettingsKey = "SOFTWARE\\Ostrel Software\\Ostrel\\1\\NetConfig";
 
-    AgentHarness();
+    enum class KioskKind { Recording, OnFakeScreens };
+    explicit AgentHarness(KioskKind kind = KioskKind::Recording);
 
     void SetNetConfig(const std::string& name, const std::string& value);
     std::string Setting(const std::string& path, const std::string& name) const;
@@ -49,10 +52,16 @@ class AgentHarness {
     RegistryModule registryModule{registry};
     ProgramSettings programSettings{registry};
     RecordingCapabilities recorder;
-    AgentCapabilities caps = recorder.All();
     AgentGlobals globals;
+    FakeKioskScreens screens{loop};
+    FakeScreensSource screensSource{screens};
+    std::unique_ptr<Kiosk> kiosk;
+    AgentCapabilities caps;
     WindowsLogonSettings logonSettings{registryModule, globals};
     frmLogon form{platform, registryModule, programSettings, caps, globals, logonSettings};
+
+  private:
+    AgentCapabilities MakeCapabilities(KioskKind kind);
 };
 
 }  // namespace ko

@@ -12,4 +12,10 @@ int RecordingCapabilities::Count(const std::string& call) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
 }
 
+std::string RecordingCapabilities::LocationName() {
+    std::string name = location.substr(0, location.find('?'));
+    auto slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 }  // namespace ko

@@ -7,12 +7,46 @@
 
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/PendingCapabilities.h"
+#include "agent/kiosk/BillingDisplay.h"
+#include "agent/kiosk/KioskWindow.h"
 
 namespace ko {
 
-// Every capability call, in order, as a short text ("lock workstation", "show page <url>").
-class RecordingCapabilities : public PendingCapabilities {
+// Every capability call, in order, as a short text ("lock workstation", "show page <url>"). The
+// kiosk remembers the address it was sent to, so the state logic can ask where the browser is.
+class RecordingCapabilities : public PendingCapabilities,
+                              public KioskWindow,
+                              public BillingDisplay {
   public:
+    // The kiosk, as the state logic drives it.
+    void Navigate(const std::string& url) override {
+        location = url;
+        Note("show page " + url);
+    }
+    std::string LocationURL() override { return location; }
+    std::string LocationName() override;
+    void SetBodyHtml(const std::string&) override { Note("write the waiting notice"); }
+    void MoveBrowserToTopLeft() override { Note("move browser to top left"); }
+    void ShowMainForm() override { Note("show main form"); }
+    void HideMainForm() override { Note("hide main form"); }
+    void SetCaption(const std::string& caption) override { Note("caption " + caption); }
+    void DisplayMinimizedWindow() override { Note("display minimized window"); }
+    void DispalyNormalWindow() override { Note("display normal window"); }
+    void PosForm() override { Note("place main window"); }
+    void SetWindowFocusTimer(bool enabled) override {
+        Note(enabled ? "window focus timer on" : "window focus timer off");
+    }
+    void SetMainWindowMinimized(bool minimized) override {
+        Note(minimized ? "main window minimized" : "main window normal");
+    }
+    void SetMainPosition(const std::string& vertical, const std::string& horizontal) override {
+        Note("main position " + vertical + " " + horizontal);
+    }
+    void SetMainTopmost(bool topmost) override {
+        Note(topmost ? "main window topmost" : "main window not topmost");
+    }
+    void UnloadForms() override { Note("unload forms"); }
+    void UpdateBillingInformation() override { Note("update billing information"); }
     AgentCapabilities All() {
         return AgentCapabilities{*this, *this, *this, *this, *this, *this, *this,
                                  *this, *this, *this, *this, *this, *this};
@@ -35,6 +69,7 @@ class RecordingCapabilities : public PendingCapabilities {
     std::vector<std::string> calls;
     std::vector<ApplicationControl::Entry> applications;
     std::function<void()> whileMessageShown;
+    std::string location;
 
   protected:
     void Note(const std::string& what) override { calls.push_back(what); }

@@ -9,17 +9,6 @@ void PendingCapabilities::Note(const std::string& what) {
     Logger::Info("workstation: " + what);
 }
 
-void PendingCapabilities::Navigate(const std::string& url) {
-    m_location = url;
-    Note("show page " + url);
-}
-
-std::string PendingCapabilities::LocationName() {
-    std::string name = m_location.substr(0, m_location.find('?'));
-    auto slash = name.find_last_of("/\\");
-    return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 void PendingCapabilities::CloseWindow(std::int32_t windowHandle) {
     Note("close window " + NumberRules::Format(std::int64_t{windowHandle}));
 }

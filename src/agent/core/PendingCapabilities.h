@@ -9,8 +9,6 @@
 #include "agent/control/PowerControl.h"
 #include "agent/control/ProfileLoader.h"
 #include "agent/control/WorkstationLock.h"
-#include "agent/kiosk/BillingDisplay.h"
-#include "agent/kiosk/KioskWindow.h"
 #include "agent/messages/Advertising.h"
 #include "agent/messages/MessageWindow.h"
 #include "agent/messages/TimeoutWarning.h"
@@ -19,11 +17,8 @@
 namespace ko {
 
 // Stands in for the capabilities whose own parts are not built yet: each call is logged and does
-// nothing else, except that the kiosk remembers the address it was sent to, so the state logic
-// can ask where the browser is. Each capability leaves this class as its real part lands.
-class PendingCapabilities : public KioskWindow,
-                            public BillingDisplay,
-                            public WorkstationLock,
+// nothing else. Each capability leaves this class as its real part lands.
+class PendingCapabilities : public WorkstationLock,
                             public PowerControl,
                             public ApplicationControl,
                             public PolicyControl,
@@ -35,29 +30,6 @@ class PendingCapabilities : public KioskWindow,
                             public Advertising,
                             public WatcherChannel {
   public:
-    // KioskWindow
-    void Navigate(const std::string& url) override;
-    std::string LocationURL() override { return m_location; }
-    std::string LocationName() override;
-    void SetBodyHtml(const std::string&) override { Note("write the waiting notice"); }
-    void MoveBrowserToTopLeft() override { Note("move browser to top left"); }
-    void ShowMainForm() override { Note("show main form"); }
-    void HideMainForm() override { Note("hide main form"); }
-    void SetCaption(const std::string& caption) override { Note("caption " + caption); }
-    void DisplayMinimizedWindow() override { Note("display minimized window"); }
-    void DispalyNormalWindow() override { Note("display normal window"); }
-    void PosForm() override { Note("place main window"); }
-    void SetWindowFocusTimer(bool enabled) override {
-        Note(enabled ? "window focus timer on" : "window focus timer off");
-    }
-    void SetMainWindowMinimized(bool minimized) override {
-        Note(minimized ? "main window minimized" : "main window normal");
-    }
-    void SetMainPosition(const std::string& vertical, const std::string& horizontal) override {
-        Note("main position " + vertical + " " + horizontal);
-    }
-    // BillingDisplay
-    void UpdateBillingInformation() override { Note("update billing information"); }
     // WorkstationLock
     void LockWorkstation() override { Note("lock workstation"); }
     void UnlockWorkstation() override { Note("unlock workstation"); }
@@ -93,6 +65,9 @@ class PendingCapabilities : public KioskWindow,
     // MessageWindow
     void ShowForm(const std::string& kind, const std::string& msgEnglish, const std::string& msgID,
                   const std::string& msgParametar, std::int16_t msgBoxStyle) override;
+    // The message window is not built yet: no question is ever answered yes.
+    bool KoActionApproved() const override { return false; }
+    void Unload() override { Note("unload message window"); }
     // TimeoutWarning
     void ShowTimeoutWindow() override { Note("time-out warning"); }
     void PlayTimeoutSound() override { Note("time-out sound"); }
@@ -110,9 +85,6 @@ class PendingCapabilities : public KioskWindow,
   protected:
     // Every call comes through here; the default writes it to the log.
     virtual void Note(const std::string& what);
-
-  private:
-    std::string m_location;
 };
 
 }  // namespace ko

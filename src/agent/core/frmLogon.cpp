@@ -34,6 +34,7 @@ frmLogon::frmLogon(Platform& platform, RegistryModule& registry, ProgramSettings
 
 frmLogon::~frmLogon() {
     m_link.SetClient(nullptr);
+    m_caps.kiosk.SetClient(nullptr, nullptr);
 }
 
 bool frmLogon::IsNt() {
@@ -94,6 +95,7 @@ void frmLogon::ServiceStart(bool& success) {
     m_client = std::make_unique<wsClient>(m_link, m_caps, m_globals, m_language, m_logonSettings,
                                           [this] { StopKoService(); });
     m_link.SetClient(m_client.get());
+    kiosk.SetClient(m_client.get(), &m_link);
     m_globals.options.LogonSettingsReceived = false;
 
     kiosk.ShowMainForm();

@@ -10,6 +10,7 @@
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/LanguageStore.h"
+#include "agent/core/PageAddress.h"
 #include "agent/core/ServerLink.h"
 #include "agent/kiosk/BillingDisplay.h"
 #include "agent/kiosk/KioskWindow.h"
@@ -231,7 +232,13 @@ void wsClient::updateState() {
         }
     } else {
         const std::string mainPage = MainPageAddress();
-        if (wsState != oldWsState || kiosk.LocationURL() != mainPage) {
+        const std::string shown = kiosk.LocationURL();
+        // While the customer has collapsed the kiosk to its strip, the strip is the main page:
+        // loading the full page at every status would cover the customer's work again.
+        const bool showsMainPage =
+            shown == mainPage ||
+            (wsState == 1 && m_globals.MainWindowMinimized && shown == MinimizedPageAddress());
+        if (wsState != oldWsState || !showsMainPage) {
             kiosk.Navigate(mainPage);
         }
         if (oldWsState == -1) {
@@ -311,6 +318,21 @@ void wsClient::logoffUser() {
     m_link.SendMessageText(" 2");
 }
 
+void wsClient::ChangePassword(const std::string& NewPassword) {
+    m_link.SendMessageText("14|" + NewPassword + "|");
+}
+
+void wsClient::OrderRequest(std::int16_t serviceType, const std::string& ServiceID,
+                            const std::string& ServiceDescription, const std::string& ServiceUnit,
+                            double ServiceTax, double ServiceQuantity, Currency ServiceRate) {
+    const RegionalSettings& regional = m_globals.regional;
+    m_link.SendMessageText("30|" + NumberRules::Format(std::int64_t{serviceType}) + "|" +
+                           ServiceID + "|" + ServiceDescription + "|" + ServiceUnit + "|" +
+                           NumberRules::Format(ServiceTax, regional) + "|" +
+                           NumberRules::Format(ServiceQuantity, regional) + "|" +
+                           NumberRules::Format(ServiceRate, regional) + "|");
+}
+
 void wsClient::CloseClient() {
     if (m_closeClient) {
         m_closeClient();
@@ -318,13 +340,16 @@ void wsClient::CloseClient() {
 }
 
 std::string wsClient::MainPageAddress() const {
-    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
-           "/ws/wsMain.asp?wsName=" + m_globals.WorkstationName;
+    return ko::MainPageAddress(m_globals);
+}
+
+std::string wsClient::MinimizedPageAddress() const {
+    return ko::MinimizedPageAddress(m_globals);
 }
 
 std::string wsClient::LogonProfileAddress() const {
-    return "http://" + m_globals.ServerName + ":" + m_globals.HttpPort +
-           "/ws/wsLogonProfile.asp?wsName=" + m_globals.WorkstationName;
+    return ServerPageAddress(
+        m_globals, "/ws/wsLogonProfile.asp?wsName=" + QueryValue(m_globals.WorkstationName));
 }
 
 std::string wsClient::LogoffProfileAddress() const {

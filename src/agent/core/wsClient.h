@@ -75,11 +75,18 @@ class wsClient {
     void SendPing();
     void logonCustomer(const std::string& CustomerId, const std::string& password);
     void logoffUser();
+    // Message 14: the customer's new password.
+    void ChangePassword(const std::string& NewPassword);
+    // Message 30: an order of one of the cafe's services, for an employee to handle.
+    void OrderRequest(std::int16_t serviceType, const std::string& ServiceID,
+                      const std::string& ServiceDescription, const std::string& ServiceUnit,
+                      double ServiceTax, double ServiceQuantity, Currency ServiceRate);
     // Server message 22: stop the agent.
     void CloseClient();
 
     // The addresses the state actions use.
     std::string MainPageAddress() const;
+    std::string MinimizedPageAddress() const;
     std::string LogonProfileAddress() const;
     std::string LogoffProfileAddress() const;
     std::string StoppedPageAddress() const;

@@ -4,10 +4,17 @@
 
 namespace ko {
 
+class ServerLink;
+class wsClient;
+
 // The main kiosk window `frmLogon` and its browser, as the rest of the agent drives it.
 class KioskWindow {
   public:
     virtual ~KioskWindow() = default;
+
+    // The workstation object and the server link, once the start routine has created them; both
+    // null again when the agent stops.
+    virtual void SetClient(wsClient* /*client*/, ServerLink* /*link*/) {}
 
     // The browser.
     virtual void Navigate(const std::string& url) = 0;
@@ -28,6 +35,11 @@ class KioskWindow {
     virtual void SetWindowFocusTimer(bool enabled) = 0;  // tmrWindowFocus
     virtual void SetMainWindowMinimized(bool minimized) = 0;
     virtual void SetMainPosition(const std::string& vertical, const std::string& horizontal) = 0;
+
+    // For the lock: the main window above every other window (or not), and every form of the
+    // agent but the main window unloaded (dialogs, message, network dialog).
+    virtual void SetMainTopmost(bool topmost) = 0;
+    virtual void UnloadForms() = 0;
 };
 
 }  // namespace ko

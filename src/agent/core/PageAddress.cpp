@@ -1,0 +1,45 @@
+#include "agent/core/PageAddress.h"
+
+#include "agent/core/AgentGlobals.h"
+
+namespace ko {
+
+std::string ServerPageAddress(const AgentGlobals& globals, const std::string& pathAndQuery) {
+    return "http://" + globals.ServerName + ":" + globals.HttpPort + pathAndQuery;
+}
+
+std::string MainPageAddress(const AgentGlobals& globals) {
+    return ServerPageAddress(globals,
+                             "/ws/wsMain.asp?wsName=" + QueryValue(globals.WorkstationName));
+}
+
+std::string MinimizedPageAddress(const AgentGlobals& globals) {
+    return ServerPageAddress(globals,
+                             "/ws/wsMainMin.asp?wsName=" + QueryValue(globals.WorkstationName));
+}
+
+std::string QueryValue(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        switch (c) {
+            case '&':
+                out += "%26";
+                break;
+            case '#':
+                out += "%23";
+                break;
+            case '%':
+                out += "%25";
+                break;
+            case '+':
+                out += "%2B";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace ko
