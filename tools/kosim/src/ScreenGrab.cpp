@@ -2,7 +2,10 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <png.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <cstdlib>
 
@@ -36,17 +39,77 @@ struct Channel {
 
 }  // namespace
 
+// The X server writes the screen straight into memory we share with it: no copy through the
+// socket, a few milliseconds for a whole screen.
+struct ScreenGrab::Shared {
+    XShmSegmentInfo segment{};
+    XImage* image = nullptr;
+
+    static Shared* Create(Display* display, int width, int height) {
+        if (XShmQueryExtension(display) == False) {
+            return nullptr;
+        }
+        auto* s = new Shared;
+        int screen = DefaultScreen(display);
+        s->image = XShmCreateImage(display, DefaultVisual(display, screen),
+                                   static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap,
+                                   nullptr, &s->segment, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height));
+        if (s->image != nullptr) {
+            s->segment.shmid = shmget(IPC_PRIVATE,
+                                      static_cast<std::size_t>(s->image->bytes_per_line) *
+                                          static_cast<std::size_t>(height),
+                                      IPC_CREAT | 0600);
+        }
+        if (s->image == nullptr || s->segment.shmid < 0) {
+            Destroy(display, s, false);
+            return nullptr;
+        }
+        s->segment.shmaddr = s->image->data =
+            static_cast<char*>(shmat(s->segment.shmid, nullptr, 0));
+        // Marked for removal at once: the segment goes when both sides have detached.
+        shmctl(s->segment.shmid, IPC_RMID, nullptr);
+        s->segment.readOnly = False;
+        if (s->segment.shmaddr == reinterpret_cast<char*>(-1) ||
+            XShmAttach(display, &s->segment) == False) {
+            Destroy(display, s, false);
+            return nullptr;
+        }
+        XSync(display, False);
+        return s;
+    }
+
+    static void Destroy(Display* display, Shared* s, bool attached) {
+        if (s == nullptr) {
+            return;
+        }
+        if (attached) {
+            XShmDetach(display, &s->segment);
+            XSync(display, False);
+        }
+        if (s->segment.shmaddr != nullptr && s->segment.shmaddr != reinterpret_cast<char*>(-1)) {
+            shmdt(s->segment.shmaddr);
+        }
+        if (s->image != nullptr) {
+            s->image->data = nullptr;
+            XDestroyImage(s->image);
+        }
+        delete s;
+    }
+};
+
 ScreenGrab::ScreenGrab(const std::string& display)
     : m_display(XOpenDisplay(display.empty() ? nullptr : display.c_str())) {}
 
 ScreenGrab::~ScreenGrab() {
     if (m_display != nullptr) {
+        Shared::Destroy(m_display, m_shared, true);
         XCloseDisplay(m_display);
     }
 }
 
-std::optional<ScreenGrab::Image> ScreenGrab::Grab() {
-    if (m_display == nullptr) {
+std::optional<ScreenGrab::Image> ScreenGrab::Grab(int step) {
+    if (m_display == nullptr || step < 1) {
         return std::nullopt;
     }
     Window root = DefaultRootWindow(m_display);
@@ -54,24 +117,41 @@ std::optional<ScreenGrab::Image> ScreenGrab::Grab() {
     if (XGetWindowAttributes(m_display, root, &attributes) == 0) {
         return std::nullopt;
     }
-    XImage* x = XGetImage(m_display, root, 0, 0, static_cast<unsigned>(attributes.width),
-                          static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (m_shared != nullptr && (m_shared->image->width != attributes.width ||
+                                m_shared->image->height != attributes.height)) {
+        Shared::Destroy(m_display, m_shared, true);
+        m_shared = nullptr;
+    }
+    if (m_shared == nullptr) {
+        m_shared = Shared::Create(m_display, attributes.width, attributes.height);
+    }
+    XImage* x = nullptr;
+    bool own = false;
+    if (m_shared != nullptr &&
+        XShmGetImage(m_display, root, m_shared->image, 0, 0, AllPlanes) != False) {
+        x = m_shared->image;
+    } else {
+        x = XGetImage(m_display, root, 0, 0, static_cast<unsigned>(attributes.width),
+                      static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        own = true;
+    }
     if (x == nullptr) {
         return std::nullopt;
     }
     Image image;
-    image.width = x->width;
-    image.height = x->height;
-    image.rgb.resize(static_cast<std::size_t>(x->width) * static_cast<std::size_t>(x->height) * 3);
+    image.width = (x->width + step - 1) / step;
+    image.height = (x->height + step - 1) / step;
+    image.rgb.resize(static_cast<std::size_t>(image.width) *
+                     static_cast<std::size_t>(image.height) * 3);
     Channel red(x->red_mask);
     Channel green(x->green_mask);
     Channel blue(x->blue_mask);
     bool fast = x->bits_per_pixel == 32 && x->byte_order == LSBFirst;
     std::size_t out = 0;
-    for (int y = 0; y < x->height; ++y) {
+    for (int y = 0; y < x->height; y += step) {
         const auto* row = reinterpret_cast<const std::uint8_t*>(x->data) +
                           static_cast<std::ptrdiff_t>(y) * x->bytes_per_line;
-        for (int col = 0; col < x->width; ++col) {
+        for (int col = 0; col < x->width; col += step) {
             unsigned long pixel = 0;
             if (fast) {
                 const std::uint8_t* p = row + col * 4;
@@ -85,7 +165,9 @@ std::optional<ScreenGrab::Image> ScreenGrab::Grab() {
             image.rgb[out++] = blue.Read(pixel);
         }
     }
-    XDestroyImage(x);
+    if (own) {
+        XDestroyImage(x);
+    }
     return image;
 }
 

@@ -26,16 +26,20 @@ class ScreenGrab {
     ScreenGrab& operator=(const ScreenGrab&) = delete;
 
     bool Connected() const { return m_display != nullptr; }
-    // The whole screen, or nothing when the display cannot be read.
-    std::optional<Image> Grab();
+    // The whole screen, or nothing when the display cannot be read. With step above 1 only every
+    // step-th pixel each way is kept (a smaller picture, read fast enough to watch a start-up).
+    std::optional<Image> Grab(int step = 1);
 
     static bool SavePng(const Image& image, const std::string& path);
     // The share of pixels, sampled every step pixels each way, that differ by more than a
     // small tolerance in any colour: 0 for the same picture.
-    static double Difference(const Image& a, const Image& b, int step = 4);
+    static double Difference(const Image& a, const Image& b, int step = 1);
 
   private:
+    struct Shared;  // a shared-memory image of the screen, when the display offers one
+
     _XDisplay* m_display = nullptr;
+    Shared* m_shared = nullptr;
 };
 
 }  // namespace ko
