@@ -5,12 +5,14 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export ROOT
 
 # Debian packages the builds, tests and tools need. kosim lists its own in its folder.
+# The Linux build always builds the kiosk's GTK + WebKitGTK module (the headless agent never
+# loads it), so the -dev package is a build need.
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
-    libbenchmark-dev libcpp-httplib-dev libasio-dev procps)
+    libbenchmark-dev libcpp-httplib-dev libasio-dev procps pkg-config libwebkit2gtk-4.1-dev)
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xauth)
-# The kiosk's end-to-end runs, the demo and the kiosk benchmarks: a virtual display, a window
-# manager, real input (xdotool) and xprop to see the window manager come up.
-desktop_packages=(xvfb xauth openbox xdotool x11-utils)
+# The kiosk's screen tests, end-to-end runs, demo and benchmarks run on Xvfb with openbox, click
+# and type with xdotool and measure windows with xwininfo and xprop (x11-utils).
+kiosk_packages=(xvfb xauth openbox xdotool x11-utils)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
 ensure_packages() {

@@ -1,10 +1,16 @@
+#include <memory>
+
 #include "app/KioskScreensFactory.h"
+#include "platform/linux/LinuxEventLoop.h"
+#include "platform/linux/LinuxKioskScreensSource.h"
+#include "platform/linux/LinuxSystemInfo.h"
 
 namespace ko {
 
-// The GTK adapter is not wired yet: the agent runs headless.
-std::unique_ptr<KioskScreensSource> MakeKioskScreensSource(EventLoop&) {
-    return std::make_unique<NoKioskScreens>();
+// The GTK screens live in a module next to the program, loaded once DISPLAY answers.
+std::unique_ptr<KioskScreensSource> MakeKioskScreensSource(EventLoop& loop) {
+    return std::make_unique<LinuxKioskScreensSource>(static_cast<LinuxEventLoop&>(loop),
+                                                     LinuxSystemInfo("koagent").ProgramFolder());
 }
 
 }  // namespace ko

@@ -217,8 +217,18 @@ void LinuxEventLoop::Turn(bool mayWait, const std::function<bool()>& stop) {
         fds.push_back(pollfd{watch->fd, watch->events, 0});
         ids.push_back(id);
     }
+    const std::size_t firstSourceFd = fds.size();
+    int timeout = PollTimeout(mayWait);
+    PollSource* source = m_pollSource;
+    if (source != nullptr) {
+        int sourceTimeout = -1;
+        Guarded("LinuxEventLoop source", [&] { source->Prepare(fds, sourceTimeout); });
+        if (sourceTimeout >= 0 && (timeout < 0 || sourceTimeout < timeout)) {
+            timeout = sourceTimeout;
+        }
+    }
 
-    int ready = ::poll(fds.data(), fds.size(), PollTimeout(mayWait));
+    int ready = ::poll(fds.data(), fds.size(), timeout);
     const std::uint64_t thisPoll = ++m_pollCount;
     if (ready < 0) {
         if (errno != EINTR) {
@@ -241,7 +251,7 @@ void LinuxEventLoop::Turn(bool mayWait, const std::function<bool()>& stop) {
                 }
             }
         }
-        for (std::size_t i = firstWatch; i < fds.size(); ++i) {
+        for (std::size_t i = firstWatch; i < firstSourceFd; ++i) {
             if (fds[i].revents == 0) {
                 continue;
             }
@@ -267,6 +277,21 @@ void LinuxEventLoop::Turn(bool mayWait, const std::function<bool()>& stop) {
             if (shouldStop()) {
                 return;
             }
+        }
+    }
+
+    // The shared source runs after the descriptors, ready or not: its own deadlines (idle work,
+    // its timeouts) need no descriptor. A nested turn since this poll already served it.
+    if (source != nullptr && source == m_pollSource && m_pollCount == thisPoll) {
+        if (ready <= 0) {
+            for (std::size_t i = firstSourceFd; i < fds.size(); ++i) {
+                fds[i].revents = 0;
+            }
+        }
+        Guarded("LinuxEventLoop source",
+                [&] { source->Dispatch(fds.data() + firstSourceFd, fds.size() - firstSourceFd); });
+        if (shouldStop()) {
+            return;
         }
     }
 

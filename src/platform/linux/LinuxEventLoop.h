@@ -1,13 +1,16 @@
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/EventLoop.h"
 #include "platform/linux/UniqueFd.h"
@@ -21,6 +24,21 @@ namespace ko {
 class LinuxEventLoop : public EventLoop {
   public:
     using WatchId = std::uint32_t;
+
+    // Another event source that shares the loop's poll(), such as a toolkit's own main context.
+    // Every turn asks it for its descriptors and its deadline before polling and lets it run what
+    // became ready afterwards, so Run, PumpPending and RunUntil all serve it.
+    class PollSource {
+      public:
+        virtual ~PollSource() = default;
+        // Appends the descriptors to watch and lowers timeoutMs (-1: no limit) to the time its
+        // own work is due; 0 when it has work ready now.
+        virtual void Prepare(std::vector<pollfd>& fds, int& timeoutMs) = 0;
+        // Gets back the descriptors Prepare appended, with poll()'s revents, and runs what is
+        // ready. Called once per Prepare, unless a nested turn of the loop ran in between (the
+        // nested turn then served the source).
+        virtual void Dispatch(pollfd* fds, std::size_t count) = 0;
+    };
 
     LinuxEventLoop();
     ~LinuxEventLoop() override;
@@ -52,6 +70,10 @@ class LinuxEventLoop : public EventLoop {
     // thread) from now on, so it waits in the signalfd instead of ending the process; the old
     // mask comes back when the loop is destroyed. Returns false when the signal cannot be watched.
     bool OnSignal(int signo, std::function<void()> onSignal);
+
+    // Shares the loop with source until it is removed (nullptr). One source at a time; the
+    // source must outlive its registration.
+    void SetPollSource(PollSource* source) { m_pollSource = source; }
 
   private:
     struct Timer {
@@ -99,6 +121,7 @@ class LinuxEventLoop : public EventLoop {
     // Counts poll() calls; a turn whose handler re-entered the loop re-polls a descriptor before
     // delivering a readiness that a nested turn may already have consumed.
     std::uint64_t m_pollCount = 0;
+    PollSource* m_pollSource = nullptr;
     bool m_quit = false;
     int m_exitCode = 0;
 };
