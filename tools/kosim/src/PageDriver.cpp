@@ -183,6 +183,7 @@ PageDriver::Outcome PageDriver::Perform(const std::string& workstation, const st
         }
     }
     std::string pageId = page->id;
+    std::string workstationName = page->workstation;
     out.page = page->name;
     out.served = page->served;
     out.servedAt = page->servedAt;
@@ -190,8 +191,14 @@ PageDriver::Outcome PageDriver::Perform(const std::string& workstation, const st
     page->queue.push_back(c);
     lock.unlock();
     // Typed texts may be passwords: the timeline names the field only.
-    m_journal.Note("page " + out.page + ": " + verb + " " + element, page->workstation);
+    m_journal.Note("page " + out.page + ": " + verb + " " + element, workstationName);
     lock.lock();
+    // A command the page never took must not run later, when the script has gone on.
+    auto withdraw = [&] {
+        if (auto it = m_pages.find(pageId); it != m_pages.end()) {
+            std::erase_if(it->second.queue, [&](const Command& q) { return q.id == c.id; });
+        }
+    };
     while (true) {
         if (auto r = m_results.find(c.id); r != m_results.end()) {
             std::string answer = r->second;
@@ -215,10 +222,12 @@ PageDriver::Outcome PageDriver::Perform(const std::string& workstation, const st
             return out;
         }
         if (gone) {
+            withdraw();
             out.error = "the page went away before it took the command";
             return out;
         }
         if (Clock::now() >= deadline) {
+            withdraw();
             out.error = "the page did not answer in time";
             return out;
         }

@@ -161,6 +161,15 @@ TEST(PageDriver, APageThatGoesAwayAfterTakingAClickPerformedIt) {
     EXPECT_FALSE(driver.Perform("PC01", "txtPassword", "click", "", "", 1s).ok);
 }
 
+TEST(PageDriver, ACommandThePageDidNotTakeInTimeIsWithdrawn) {
+    Journal journal;
+    PageDriver driver(journal, 10s);
+    std::string id = IdOf(driver.Adopt("PC01", "wsmain.asp", kLogonPage));
+    EXPECT_EQ(driver.Poll(id, "1", "", ""), "");  // the page has loaded, then stalls
+    EXPECT_FALSE(driver.Perform("PC01", "cmdOK", "click", "", "", 50ms).ok);
+    EXPECT_EQ(driver.Poll(id, "1", "", ""), "") << "a late click would land in a later step";
+}
+
 TEST(PageDriver, APageThatFailsACommandSaysWhy) {
     Journal journal;
     PageDriver driver(journal);
