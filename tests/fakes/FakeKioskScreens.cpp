@@ -114,6 +114,7 @@ void FakeBrowserWindow::Complete(const std::string& url) {
 
 void FakeBrowserWindow::SetBodyHtml(const std::string& html) {
     bodyHtml = html;
+    bodyWrites.push_back(html);
     document = FakeDocument{};
 }
 

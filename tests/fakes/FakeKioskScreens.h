@@ -69,7 +69,8 @@ class FakeBrowserWindow : public BrowserWindow {
     std::string caption;
     PixelRect bounds{0, 0, 300, 200};
     std::string location;
-    std::string bodyHtml;
+    std::string bodyHtml;                  // the current document's, when written
+    std::vector<std::string> bodyWrites;   // every SetBodyHtml, in order
     std::vector<std::string> navigations;  // every Navigate, in order
     int moves = 0;
     int resizes = 0;

@@ -62,6 +62,9 @@ class RecordingCapabilities : public PendingCapabilities,
         }
     }
 
+    // The customer's answer to the message window's question.
+    bool KoActionApproved() const override { return approved; }
+
     bool Saw(const std::string& call) const;
     int Count(const std::string& call) const;
     std::vector<std::string> Take() { return std::exchange(calls, {}); }
@@ -70,6 +73,7 @@ class RecordingCapabilities : public PendingCapabilities,
     std::vector<ApplicationControl::Entry> applications;
     std::function<void()> whileMessageShown;
     std::string location;
+    bool approved = false;
 
   protected:
     void Note(const std::string& what) override { calls.push_back(what); }

@@ -12,7 +12,7 @@ namespace ko {
 HtmlDialog::HtmlDialog(KioskContext& context, Options options)
     : m_context(context),
       m_options(std::move(options)),
-      m_selected(context.globals.regional),
+      m_binding(context.globals.regional),
       m_size(m_options.defaults) {}
 
 HtmlDialog::~HtmlDialog() = default;
@@ -72,7 +72,7 @@ void HtmlDialog::ShowForm(const std::string& mode, const std::string& CurrentCus
 
 void HtmlDialog::Unload() {
     m_window.reset();
-    m_bound.reset();
+    m_binding.Release();
     m_opening = false;
 }
 
@@ -89,12 +89,12 @@ void HtmlDialog::PositionForm(std::int32_t width, std::int32_t height,
 }
 
 void HtmlDialog::OnNavigating(const std::string&) {
-    m_bound.reset();
+    m_binding.Release();
 }
 
 void HtmlDialog::OnDocumentComplete(const DocumentInfo& document) {
     Guarded("dialog page complete", [&] {
-        m_bound = document.generation;
+        m_binding.Bind(document.generation);
         // A form closed while its page loaded stays closed; a shown one that follows a link of
         // its page is placed again, as any completed page places it.
         if (!m_opening && !m_window->IsVisible()) {
@@ -121,16 +121,8 @@ void HtmlDialog::OnDocumentComplete(const DocumentInfo& document) {
 
 void HtmlDialog::OnClick(const ClickInfo& click) {
     Guarded("dialog click", [&] {
-        // Clicks of a page that is being replaced, or of an older one, are not the customer's
-        // answer to what the form shows now.
-        if (!m_bound || click.generation != *m_bound) {
-            return;
-        }
-        m_selected.FindSelected(click);
-        if (m_selected.ValidObject && m_selected.ValidCommand) {
-            // A copy: the handler may run a nested loop in which another click resolves.
-            const koClientBrowser selected = m_selected;
-            OnCommand(selected);
+        if (std::optional<koClientBrowser> selected = m_binding.Resolve(click)) {
+            OnCommand(*selected);
         }
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/kiosk/DocumentBinding.h"
 #include "agent/kiosk/KioskContext.h"
 #include "agent/kiosk/WindowPlacement.h"
 #include "agent/kiosk/koClientBrowser.h"
@@ -69,10 +70,8 @@ class HtmlDialog : public BrowserWindowEvents {
 
     Options m_options;
     std::unique_ptr<BrowserWindow> m_window;
-    koClientBrowser m_selected;
+    DocumentBinding m_binding;
     TwipsSize m_size;
-    // The generation of the document whose clicks count; none while a page loads.
-    std::optional<std::uint32_t> m_bound;
     // Between an open mode and the completion of its page.
     bool m_opening = false;
 };

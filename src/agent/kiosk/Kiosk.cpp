@@ -35,32 +35,34 @@ Kiosk::~Kiosk() {
 
 void Kiosk::OpenScreens() {
     m_tmrScreens.SetEnabled(false);
-    if (m_source == nullptr || m_context.screens != nullptr) {
+    if (m_source == nullptr) {
         return;
     }
-    switch (m_source->Open()) {
-        case KioskScreensSource::Availability::Unsupported:
-            m_supported = false;
-            Logger::Info("kiosk: no display here, the kiosk screens are not supported");
-            return;
-        case KioskScreensSource::Availability::NotYet:
-            m_supported = true;
-            Logger::Debug("kiosk: the display does not answer yet");
-            m_tmrScreens.SetEnabled(true);
-            return;
-        case KioskScreensSource::Availability::Ready:
-            break;
-    }
-    m_supported = true;
-    m_context.screens = m_source->Screens();
     if (m_context.screens == nullptr) {
-        return;
+        switch (m_source->Open()) {
+            case KioskScreensSource::Availability::Unsupported:
+                m_supported = false;
+                Logger::Info("kiosk: no display here, the kiosk screens are not supported");
+                return;
+            case KioskScreensSource::Availability::NotYet:
+                m_supported = true;
+                Logger::Debug("kiosk: the display does not answer yet");
+                m_tmrScreens.SetEnabled(true);
+                return;
+            case KioskScreensSource::Availability::Ready:
+                break;
+        }
+        m_supported = true;
+        m_context.screens = m_source->Screens();
+        if (m_context.screens == nullptr) {
+            return;
+        }
+        m_context.screens->GetDesktop().SetEvents(this);
     }
-    m_context.screens->GetDesktop().SetEvents(this);
-    if (!m_main.Attach()) {
-        m_tmrScreens.SetEnabled(true);  // try the window again later
-    } else {
+    if (m_main.Attach()) {
         Logger::Info("kiosk: showing on the display");
+    } else {
+        m_tmrScreens.SetEnabled(true);  // the main window, again later
     }
 }
 

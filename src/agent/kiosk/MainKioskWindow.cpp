@@ -1,7 +1,5 @@
 #include "agent/kiosk/MainKioskWindow.h"
 
-#include <cctype>
-
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/PageAddress.h"
 #include "agent/core/wsClient.h"
@@ -22,19 +20,12 @@ namespace {
 
 constexpr KeyInfo kAltF6{117, 4};
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 }  // namespace
 
 MainKioskWindow::MainKioskWindow(KioskContext& context, KioskForms forms)
     : m_context(context),
       m_forms(forms),
-      m_selected(context.globals.regional),
+      m_binding(context.globals.regional),
       m_tmrWindowFocus(context.loop, [this] { OnWindowFocusTimer(); }) {
     m_tmrWindowFocus.SetInterval(kWindowFocusIntervalMs);
 }
@@ -136,8 +127,8 @@ void MainKioskWindow::PosForm() {
         m_frame.value_or(TwipsSize{std::int64_t{screen.workArea.width} * screen.twips.x,
                                    std::int64_t{screen.workArea.height} * screen.twips.y});
     m_frame = WindowPlacement::MainSize(screen, current, MainWidth, MainHeight);
-    const std::string word = Lower(MainVerticalPosition) + "-" + Lower(MainHorizontalPosition);
-    const PixelRect rect = WindowPlacement::Place(screen, *m_frame, word);
+    const PixelRect rect = WindowPlacement::Place(
+        screen, *m_frame, MainVerticalPosition + "-" + MainHorizontalPosition);
     // The window is placed where it stands: hiding it first would drop the lock's keyboard
     // grab on a display that grabs per mapped window.
     if (WindowPlacement::Fits(screen, rect.width, rect.height)) {
@@ -146,28 +137,29 @@ void MainKioskWindow::PosForm() {
     m_window->Move(rect.left, rect.top);
     m_shown = true;
     // The strip a customer works beside does not take the keyboard from the customer's program.
-    m_window->Show(m_context.State() != 1);
+    m_window->Show(!(m_context.State() == 1 && m_context.globals.MainWindowMinimized));
 }
 
 void MainKioskWindow::DisplayMinimizedWindow() {
+    // The flag first, so that the placement already knows which page it shows.
+    m_context.globals.MainWindowMinimized = true;
     Navigate(MinimizedPageAddress(m_context.globals));
     PosForm();
-    m_context.globals.MainWindowMinimized = true;
 }
 
 void MainKioskWindow::DispalyNormalWindow() {
+    m_context.globals.MainWindowMinimized = false;
     Navigate(MainPageAddress(m_context.globals));
     PosForm();
-    m_context.globals.MainWindowMinimized = false;
 }
 
 void MainKioskWindow::OnNavigating(const std::string&) {
-    m_bound.reset();  // no clicks reach the window while a page loads
+    m_binding.Release();  // no clicks reach the window while a page loads
 }
 
 void MainKioskWindow::OnDocumentComplete(const DocumentInfo& document) {
     Guarded("main page complete", [&] {
-        m_bound = document.generation;
+        m_binding.Bind(document.generation);
         const LayoutValues& layout = document.layout;
         const RegionalSettings& regional = m_context.globals.regional;
         if (layout.horizontalPosition) {
@@ -193,13 +185,8 @@ void MainKioskWindow::OnDocumentComplete(const DocumentInfo& document) {
 
 void MainKioskWindow::OnClick(const ClickInfo& click) {
     Guarded("main page click", [&] {
-        if (!m_bound || click.generation != *m_bound) {
-            return;
-        }
-        m_selected.FindSelected(click);
-        if (m_selected.ValidObject && m_selected.ValidCommand) {
-            const koClientBrowser selected = m_selected;
-            RunCommand(selected);
+        if (std::optional<koClientBrowser> selected = m_binding.Resolve(click)) {
+            RunCommand(*selected);
         }
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/kiosk/DocumentBinding.h"
 #include "agent/kiosk/KioskContext.h"
 #include "agent/kiosk/WindowPlacement.h"
 #include "agent/kiosk/koClientBrowser.h"
@@ -83,11 +84,10 @@ class MainKioskWindow : public BrowserWindowEvents {
     KioskContext& m_context;
     KioskForms m_forms;
     std::unique_ptr<BrowserWindow> m_window;
-    koClientBrowser m_selected;
+    DocumentBinding m_binding;
     LoopTimer m_tmrWindowFocus;
     // pctMainFrame: the window's size in twips; the work area until a page asks otherwise.
     std::optional<TwipsSize> m_frame;
-    std::optional<std::uint32_t> m_bound;
     // What the window was told, for a display that comes later.
     std::string m_requested;
     std::string m_caption = "Ostrel";

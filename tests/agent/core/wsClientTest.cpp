@@ -256,5 +256,20 @@ TEST(wsClientState, LogonAndLogoffRequestsAreExact) {
     EXPECT_EQ(h.Sent(), (Strings{" 1|1001|pa55||||", " 2"}));
 }
 
+TEST(wsClientRequests, OrderAndPasswordMessagesCarryTheirFieldsAsTheServerReadsThem) {
+    AgentHarness h;
+    h.StartConnected();
+    wsClient& client = h.Client();
+    client.ChangePassword("");
+    h.loop.Advance(200);
+    client.OrderRequest(3, "7", "Coffee", "cup", 0.2, 2, Currency{15000});
+    h.loop.Advance(200);
+    h.globals.regional = RegionalSettings{',', '.'};
+    client.OrderRequest(-1, "12", "Print|A4", "page", 0, 2.5, Currency{12345});
+    h.loop.Advance(200);
+    EXPECT_EQ(h.Sent(), (Strings{"14||", "30|3|7|Coffee|cup|0.2|2|1.5|",
+                                 "30|-1|12|Print|A4|page|0|2,5|1,2345|"}));
+}
+
 }  // namespace
 }  // namespace ko

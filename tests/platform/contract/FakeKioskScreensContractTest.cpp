@@ -43,9 +43,12 @@ class FakeHarness : public KioskScreensHarness {
     FakeKioskScreens screens{loop};
 };
 
-INSTANTIATE_TEST_SUITE_P(Fake, KioskScreensContract, testing::Values(KioskScreensHarnessFactory([] {
-                             return std::make_unique<FakeHarness>();
-                         })));
+KioskScreensHarnessFactory MakeFakeHarness() {
+    return [] { return std::make_unique<FakeHarness>(); };
+}
+
+INSTANTIATE_TEST_SUITE_P(Fake, KioskScreensContract, testing::Values(MakeFakeHarness()),
+                         KioskScreensParamName);
 
 }  // namespace
 }  // namespace ko

@@ -3,7 +3,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -35,7 +37,26 @@ class KioskScreensHarness {
     virtual std::optional<std::string> InnerText(BrowserWindow& window, const std::string& id) = 0;
 };
 
-using KioskScreensHarnessFactory = std::function<std::unique_ptr<KioskScreensHarness>()>;
+// Makes a fresh harness for each test. It prints as a fixed word, so that the test names that
+// ctest discovers stay the same from run to run.
+class KioskScreensHarnessFactory {
+  public:
+    // Any callable that makes a harness, as a std::function<...()> would take it.
+    template <typename Make>
+    requires std::is_invocable_r_v<std::unique_ptr<KioskScreensHarness>, Make&>
+    KioskScreensHarnessFactory(Make make) : m_make(std::move(make)) {}
+    std::unique_ptr<KioskScreensHarness> operator()() const { return m_make(); }
+    friend void PrintTo(const KioskScreensHarnessFactory&, std::ostream* out) { *out << "harness"; }
+
+  private:
+    std::function<std::unique_ptr<KioskScreensHarness>()> m_make;
+};
+
+// Stable test names for an instantiation ("Screens0", ...), instead of the factory's bytes.
+inline std::string KioskScreensParamName(
+    const testing::TestParamInfo<KioskScreensHarnessFactory>& info) {
+    return "Screens" + std::to_string(info.index);
+}
 
 // Every notice of one window, in order.
 class RecordedWindowEvents : public BrowserWindowEvents {
@@ -66,7 +87,8 @@ class RecordedWindowEvents : public BrowserWindowEvents {
 
 // The suite: instantiate it with a factory of harnesses, for example
 //   INSTANTIATE_TEST_SUITE_P(Linux, KioskScreensContract,
-//                            testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)));
+//                            testing::Values(KioskScreensHarnessFactory(MakeLinuxHarness)),
+//                            KioskScreensParamName);
 class KioskScreensContract : public testing::TestWithParam<KioskScreensHarnessFactory> {
   protected:
     void SetUp() override;
