@@ -14,8 +14,8 @@ base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmo
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth)
 # The fuzz targets: clang 14 and its libFuzzer runtime (libclang_rt.fuzzer).
 fuzz_packages=(clang-14 libclang-rt-14-dev)
-# The kiosk's screen tests run on Xvfb with openbox, click and type with xdotool and measure
-# windows with xwininfo and xprop (x11-utils).
+# The kiosk's screen tests, end-to-end runs, demo and benchmarks run on Xvfb with openbox, click
+# and type with xdotool and measure windows with xwininfo and xprop (x11-utils).
 kiosk_packages=(xvfb xauth openbox xdotool x11-utils)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.

@@ -52,10 +52,11 @@ e2e_stop() {  # pid
     return 0
 }
 
+# Ends what we started, the last first: the agent before its server, the display last.
 e2e_cleanup() {
-    local pid
-    for pid in "${E2E_PIDS[@]}"; do
-        e2e_stop "$pid"
+    local i
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        e2e_stop "${E2E_PIDS[i]}"
     done
     E2E_PIDS=()
 }
@@ -97,6 +98,41 @@ REGEDIT4
 "WorkstationName"="$2"
 
 STORE
+}
+
+# Starts a virtual X display (Xvfb picks a free number) with the openbox window manager, as a
+# cafe PC has a desktop; sets E2E_DISPLAY. Both end with the other processes.
+e2e_start_display() {  # [screen geometry]
+    local geometry=${1:-1024x768x24} numberFile=$E2E_DIR/display.$RANDOM i
+    rm -f "$numberFile"
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -ac 3>"$numberFile" \
+        </dev/null >"$E2E_DIR/xvfb.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    for i in $(seq 1 100); do
+        [ -s "$numberFile" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$numberFile" ]; then
+        echo "Xvfb did not start:" >&2
+        cat "$E2E_DIR/xvfb.log" >&2
+        return 1
+    fi
+    E2E_DISPLAY=:$(tr -d '\n' <"$numberFile")
+    DISPLAY=$E2E_DISPLAY openbox --sm-disable </dev/null >"$E2E_DIR/openbox.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    for i in $(seq 1 100); do
+        DISPLAY=$E2E_DISPLAY xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+            return 0
+        sleep 0.1
+    done
+    echo "openbox did not start on $E2E_DISPLAY:" >&2
+    cat "$E2E_DIR/openbox.log" >&2
+    return 1
+}
+
+# The kiosk's screens on Linux live in a module the agent loads when a display answers.
+e2e_kiosk_built() {  # build dir
+    [ -f "$1/bin/libkokiosk.so" ]
 }
 
 # Waits for a process to end, at most the given seconds; returns 124 when it did not.

@@ -66,6 +66,7 @@ void CafeServer::OnReceived(ConnectionId connection, const std::string& text) {
     e.workstation = c.workstation;
     e.code = code.value_or(-1);
     e.text = MessageCatalog::Describe(text, false);
+    e.fields = fields;
     if (code == 5) {
         e.workstation = Field(fields, 1);
     }
@@ -323,6 +324,7 @@ void CafeServer::Send(Workstation& ws, const std::string& text) {
     e.workstation = ws.name;
     e.code = MessageCatalog::ReadCode(MessageCatalog::SplitFields(text)[0]).value_or(-1);
     e.text = MessageCatalog::Describe(text, true);
+    e.fields = MessageCatalog::SplitFields(text);
     m_journal.Append(e);
     m_transport.Send(*ws.connection, text);
 }

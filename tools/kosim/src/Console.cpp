@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "MessageCatalog.h"
+#include "ScreenGrab.h"
 #include "ServerCommands.h"
 
 namespace ko {
@@ -114,10 +115,19 @@ std::string Console::Help() {
            "none\n"
            "  quit\n" +
            ServerCommands::Help() +
+           "  click <ws> <element> [trusted] [on <page>] [within <s>]   a click on a page element\n"
+           "  type <ws> <element> <text> [trusted] [on <page>]        text into a page field\n"
+           "  keys <key>... | typekeys <text>   real keys to the focused window (xdotool)\n"
+           "  pages                          pages that kosim drives (with --drive)\n"
+           "  grab <file.png>                a picture of the screen (DISPLAY)\n"
            "  in scripts also:\n"
            "    step <title> | note <text> | sleep <seconds>\n"
            "    expect recv|sent <ws|*> <code> [within <s>] [unordered] [optional] [text <part>]\n"
            "    expect fetch <ws|*> <path prefix, @ for the workstation, $ at the end: exact>\n"
+           "    expect text <ws> <element> <text> | status <field> [contains] [on <page>]\n"
+           "    expect window <ws> <title pattern>\n"
+           "    expect no <recv|sent|fetch|state|window> ...   nothing of the kind within the "
+           "time\n"
            "    expect state <ws|*> <state>\n";
 }
 
@@ -127,7 +137,19 @@ void Console::Report(const std::string& error) {
     }
 }
 
-bool Console::Execute(const std::string& line) {
+void Console::SetVariable(const std::string& name, const std::string& value) {
+    m_variables[name] = value;
+}
+
+bool Console::Execute(const std::string& typed) {
+    std::string line = typed;
+    for (const auto& [name, value] : m_variables) {
+        std::string key = "${" + name + "}";
+        for (auto at = line.find(key); at != std::string::npos; at = line.find(key, at)) {
+            line.replace(at, key.size(), value);
+            at += value.size();
+        }
+    }
     std::vector<std::string> w;
     if (!Tokenize(line, w)) {
         Report("unterminated quote");
@@ -151,6 +173,11 @@ bool Console::Execute(const std::string& line) {
         {"interval", {2, "interval <seconds>"}},
         {"sleep", {2, "sleep <seconds>"}},
         {"warn", {2, "warn <seconds>"}},
+        {"click", {3, "click <ws> <element> [trusted] [on <page>] [within <s>]"}},
+        {"type", {4, "type <ws> <element> <text> [trusted] [on <page>] [within <s>]"}},
+        {"keys", {2, "keys <key>..."}},
+        {"typekeys", {2, "typekeys <text>"}},
+        {"grab", {2, "grab <file.png>"}},
     };
     if (auto it = usages.find(cmd); it != usages.end() && w.size() < it->second.first) {
         Report(std::string("usage: ") + it->second.second);
@@ -201,6 +228,34 @@ bool Console::Execute(const std::string& line) {
         } else {
             Report("warn takes a whole number of seconds");
         }
+    } else if (cmd == "click" || cmd == "type") {
+        if (!PageAction(w)) {
+            m_stopped = !m_where.empty();
+        }
+    } else if (cmd == "keys" || cmd == "typekeys") {
+        bool ok = m_desktop != nullptr && (cmd == "keys" ? m_desktop->Keys({w.begin() + 1, w.end()})
+                                                         : m_desktop->Type(w[1]));
+        if (!ok) {
+            Fail(cmd + ": xdotool failed (is DISPLAY set and xdotool installed?)");
+            m_stopped = !m_where.empty();
+        }
+    } else if (cmd == "grab") {
+        // A picture of the screen for whoever watches the demo later; no expectation.
+        ScreenGrab screen;
+        auto image = screen.Grab();
+        if (!image || !ScreenGrab::SavePng(*image, w[1])) {
+            Report("grab: cannot " + std::string(image ? "write " + w[1] : "read the display"));
+        } else {
+            m_journal.Note("screen grab " + w[1]);
+        }
+    } else if (cmd == "pages") {
+        if (m_driver == nullptr) {
+            Report("pages are driven only with --drive");
+        } else {
+            for (const auto& p : m_driver->LivePages()) {
+                m_print(p);
+            }
+        }
     } else if (cmd == "step") {
         JournalEvent e;
         e.kind = EventKind::Step;
@@ -221,7 +276,19 @@ bool Console::Execute(const std::string& line) {
     return true;
 }
 
-bool Console::Expect(const std::vector<std::string>& w) {
+bool Console::Expect(const std::vector<std::string>& words) {
+    std::vector<std::string> w = words;
+    // "expect no ...": nothing of the kind may happen within the time.
+    bool absent = w.size() > 1 && Lower(w[1]) == "no";
+    if (absent) {
+        w.erase(w.begin() + 1);
+    }
+    if (w.size() > 1 && Lower(w[1]) == "window") {
+        return ExpectWindow(w, absent);
+    }
+    if (w.size() > 1 && Lower(w[1]) == "text" && !absent) {
+        return ExpectText(w);
+    }
     std::string usage = "expect recv|sent|fetch|state <ws> <what> [within <s>] [unordered]";
     if (w.size() < 4) {
         Report("usage: " + usage);
@@ -291,7 +358,17 @@ bool Console::Expect(const std::vector<std::string>& w) {
     auto from = unordered ? m_mark : m_cursor;
     auto found =
         m_journal.WaitFor(match, from, std::chrono::milliseconds(static_cast<long>(within * 1000)));
-    std::string said = Join(w, 1);
+    std::string said = Join(words, 1);
+    if (absent) {
+        if (found) {
+            ++m_failed;
+            m_print(m_where + "FAIL expect " + said + " (seen: " + found->text + ")");
+            return false;
+        }
+        ++m_passed;
+        m_print(m_where + "PASS expect " + said);
+        return true;
+    }
     if (found) {
         ++m_passed;
         m_cursor = std::max(m_cursor, found->seq + 1);

@@ -4,8 +4,11 @@ namespace ko {
 
 namespace {
 
+// The body fills the window: a gradient on a body only as tall as its content would repeat in
+// bands down a full-screen kiosk window.
 constexpr std::string_view kStyle = R"css(
-body { margin: 0; font-family: "Segoe UI", Tahoma, Verdana, sans-serif; color: #f4f1ea;
+html { height: 100%; background: #1d2b3a; }
+body { min-height: 100%; box-sizing: border-box; margin: 0; font-family: "Segoe UI", Tahoma, Verdana, sans-serif; color: #f4f1ea;
   background: linear-gradient(160deg, #1d2b3a 0%, #2e4057 55%, #5b3a29 100%); overflow: hidden; }
 body.dialog { background: #263646; padding: 10px 14px; }
 body.strip { background: #2e4057; padding: 6px 10px; }
@@ -25,7 +28,7 @@ h2 { font-weight: 400; font-size: 18px; margin: 0 0 8px 0; color: #ffcf70; }
 .panel td { padding: 3px 14px 3px 0; font-size: 17px; }
 .panel td.v { font-weight: 600; color: #ffe2a8; text-align: right; }
 .apps { margin-top: 8px; }
-.app { display: inline-block; margin: 0 10px 10px 0; }
+.app { display: inline-block; vertical-align: top; margin: 0 10px 10px 0; }
 .app button { width: 120px; height: 84px; border-radius: 12px; border: 0; background: #3d5a78;
   color: #fff; font-size: 15px; cursor: pointer; }
 .corner { position: absolute; right: 18px; bottom: 12px; }

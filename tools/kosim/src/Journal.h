@@ -22,6 +22,9 @@ struct JournalEvent {
     int code = 0;             // message code, HTTP status, or new state
     std::string path;         // the page or document fetched (path and query)
     std::string text;         // what the timeline prints
+    // The fields of a message received or sent (the first is the code); kept for scripts that
+    // compare a page with what the workstation was told. Never printed.
+    std::vector<std::string> fields;
 };
 
 // The record of everything observed, in order. The timeline prints it as it grows; scripts wait

@@ -107,7 +107,8 @@ std::string KioskPages::MainMin(const CafeData& data, const WorkstationSnapshot&
         "<div id=\"WorkstationObject\" KoCustomer=\"" + HtmlPage::Escape(ws.customer) +
         "\"><table><tr><td>Time</td><td class=\"v\">" + Label("lblElapsedTime", ws.elapsed) +
         "</td><td>&nbsp;" + HtmlPage::Escape(data.currency) + "</td><td class=\"v\">" +
-        Label("lblAmount", FormatCents(f.amount)) + "</td><td>&nbsp;Left</td><td class=\"v\">" +
+        Label("lblAmount", FormatCents(f.amount)) +
+        "</td><td>&nbsp;Minutes left</td><td class=\"v\">" +
         Label("lblRemainingTime", Remaining(f.limited ? f.RemainingMinutes() : -1,
                                             std::to_string(f.RemainingMinutes()))) +
         "</td></tr></table>" + HtmlPage::Button("ExpandWindow", "Open", "btn small") +

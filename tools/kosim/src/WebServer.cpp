@@ -58,7 +58,8 @@ WebServer::~WebServer() {
 }
 
 int WebServer::Start(const std::string& bindAddress, int port) {
-    m_http->new_task_queue = [] { return new httplib::ThreadPool(4); };
+    // Driven pages ask a few times a second each; the pool keeps page loads from queueing.
+    m_http->new_task_queue = [] { return new httplib::ThreadPool(8); };
     m_http->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         Query query(req.params.begin(), req.params.end());
         std::string ws = Param(query, "wsName");
@@ -69,6 +70,9 @@ int WebServer::Start(const std::string& bindAddress, int port) {
         res.status = answer.status;
         res.set_content(answer.body, answer.contentType.c_str());
         res.set_header("Cache-Control", "no-store");
+        if (!answer.journal) {
+            return;
+        }
 
         JournalEvent e;
         e.kind = EventKind::Fetched;
@@ -97,6 +101,28 @@ void WebServer::Stop() {
 
 WebAnswer WebServer::Answer(const std::string& path, const Query& query,
                             const std::string& workstation) const {
+    if (m_driver == nullptr) {
+        return Page(path, query, workstation);
+    }
+    if (path == "/ko/drive") {
+        WebAnswer a;
+        a.contentType = "text/plain; charset=utf-8";
+        a.body = m_driver->Poll(Param(query, "page"), Param(query, "visible"), Param(query, "done"),
+                                Param(query, "result"));
+        a.journal = false;
+        return a;
+    }
+    WebAnswer a = Page(path, query, workstation);
+    std::string lower = Lower(path);
+    if (a.status == 200 && a.contentType.starts_with("text/html") && lower.starts_with("/ws/") &&
+        lower.size() > 4) {
+        a.body = m_driver->Adopt(workstation, lower.substr(4), a.body);
+    }
+    return a;
+}
+
+WebAnswer WebServer::Page(const std::string& path, const Query& query,
+                          const std::string& workstation) const {
     WebAnswer a;
     std::string lower = Lower(path);
     CafeData data = m_server.Data();

@@ -14,8 +14,10 @@
 
 #include "CafeServer.h"
 #include "Console.h"
+#include "DesktopInput.h"
 #include "Journal.h"
 #include "LinkServer.h"
+#include "PageDriver.h"
 #include "WebServer.h"
 
 namespace {
@@ -31,6 +33,7 @@ struct Options {
     std::string portsFile;
     bool once = false;
     bool quiet = false;
+    bool drive = false;
 };
 
 const char* kUsage =
@@ -44,7 +47,8 @@ const char* kUsage =
     "  --script <file>        run a script of console commands and expectations first\n"
     "  --once                 end after the script; exit 0 only if every expectation held\n"
     "  --ports-file <file>    write link=<port> and http=<port> there once listening\n"
-    "  --quiet                do not print the timeline\n";
+    "  --quiet                do not print the timeline\n"
+    "  --drive                scripted mode: pages take clicks and typing from the script\n";
 
 bool ParseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -70,6 +74,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.once = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--drive") {
+            o.drive = true;
         } else {
             return false;
         }
@@ -128,6 +134,10 @@ int main(int argc, char** argv) {
     }
     ko::CafeServer server(std::move(*data), journal, *link);
     ko::WebServer web(server, journal);
+    ko::PageDriver driver(journal);
+    if (o.drive) {
+        web.SetPageDriver(&driver);
+    }
     int httpPort = web.Start(o.bind, o.httpPort);
     if (httpPort < 0) {
         std::cerr << "kosim: cannot listen on " << o.bind << ":" << o.httpPort << " (web)\n";
@@ -167,6 +177,11 @@ int main(int argc, char** argv) {
     }
 
     ko::Console console(server, journal, print);
+    ko::DesktopInput desktop;
+    console.SetPageDriver(o.drive ? &driver : nullptr);
+    console.SetDesktop(&desktop);
+    console.SetVariable("port", std::to_string(link->Port()));
+    console.SetVariable("http", std::to_string(httpPort));
     int exitCode = 0;
     if (!o.script.empty()) {
         if (!console.RunScript(o.script)) {

@@ -82,7 +82,7 @@ TEST_F(ConsoleTest, UnorderedAndOptionalExpectations) {
     console.Execute("step logon");
     console.Execute("logon PC01 carol");
     journal.Append(
-        {0, 0, EventKind::Fetched, "PC01", 200, "/ws/wsLogonProfile.asp?wsName=PC01", ""});
+        {0, 0, EventKind::Fetched, "PC01", 200, "/ws/wsLogonProfile.asp?wsName=PC01", "", {}});
     console.Execute("expect fetch @ /ws/wsLogonProfile.asp?wsName=@$ within 0");
     console.Execute("expect state @ 1 within 0 unordered");
     EXPECT_EQ(console.Passed(), 2);
