@@ -1,5 +1,6 @@
 #include "platform/linux/RegistryText.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 
@@ -175,8 +176,15 @@ bool RegistryText::ParseData(std::string_view rest, const std::vector<std::strin
             return false;
         }
         std::string list(rest.substr(1));
-        // Continuation lines: a trailing backslash joins the next line.
-        while (!list.empty() && list.back() == '\\' && index + 1 < lines.size()) {
+        // Continuation lines: a trailing backslash joins the next line, when that line goes on
+        // with hex digits. A header or a value never continues a list: swallowing it would drop
+        // a whole key the next time the file is read.
+        const auto continues = [](std::string_view next) {
+            next = TrimLeft(next);
+            return !next.empty() && std::isxdigit(static_cast<unsigned char>(next.front())) != 0;
+        };
+        while (!list.empty() && list.back() == '\\' && index + 1 < lines.size() &&
+               continues(lines[index + 1])) {
             list.pop_back();
             list += TrimLeft(lines[++index]);
         }

@@ -268,6 +268,29 @@ TEST(RegistryFileStore, BadlyEditedFileLoadsWhatItCan) {
     EXPECT_EQ(ReadText(path), written);
 }
 
+TEST(RegistryFileStore, AHexListLeftOpenNeverSwallowsTheKeyAfterIt) {
+    // A list whose last line ends in a backslash with no hex line after it: the store keeps the
+    // broken value's text, and neither this reading nor the next (when the kept text may stand
+    // before another key) takes the following header or value as part of the list.
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    std::ofstream(path, std::ios::binary) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Z]\n"
+                                             "\"Open\"=hex:zz,\\\n"
+                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
+                                             "\"Kept\"=\"yes\"\n";
+    RegistryFileStore store(path);
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\A", "Kept"), Sz("yes")));
+    // A key written after the kept text.
+    ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, "SOFTWARE\\ZZ", ""));
+    EXPECT_TRUE(store.SetValue(RegRoot::LocalMachine, "SOFTWARE\\ZZ", "New", Sz("n")));
+    RegistryFileStore reread(path);
+    EXPECT_TRUE(Same(reread.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\A", "Kept"), Sz("yes")));
+    EXPECT_TRUE(Same(reread.QueryValue(RegRoot::LocalMachine, "SOFTWARE\\ZZ", "New"), Sz("n")));
+    const std::string written = ReadText(path);
+    EXPECT_TRUE(reread.SetValue(RegRoot::LocalMachine, "SOFTWARE\\ZZ", "New", Sz("n")));
+    EXPECT_EQ(ReadText(path), written);
+}
+
 TEST(RegistryFileStore, DeferredChangesGoToTheFileInOneWriteOnTheLoopsNextTurn) {
     TempFolder folder;
     const std::string path = folder.File("registry.reg");
