@@ -69,8 +69,9 @@ TEST(AnsiText, ConvertsUtf8ToWindows1252) {
     EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xC3\xBF\xC2\xA0"), "\xE9\xFF\xA0");
     // The characters Windows-1252 keeps between 0x80 and 0x9F.
     EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC\xE2\x80\x9C\xC5\xB8\xE2\x84\xA2"), "\x80\x93\x9F\x99");
-    // Outside the code page, a C1 control it leaves undefined, and broken sequences.
-    EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD\xF0\x9F\x98\x80\xC2\x81"), "???");
+    // Outside the code page, and broken sequences. The five places the code page leaves empty
+    // hold their C1 controls, as Windows' own table does, so every byte comes back.
+    EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD\xF0\x9F\x98\x80\xC2\x81"), "??\x81");
     EXPECT_EQ(Utf8ToAnsi("a\xC3"), "a?");
     EXPECT_EQ(Utf8ToAnsi("\xFF\x80z"), "??z");
 }
