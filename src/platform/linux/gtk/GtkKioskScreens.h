@@ -35,9 +35,9 @@ class GtkKioskScreens : public KioskScreens {
     // For the windows.
     EventLoop& Loop() { return m_loop; }
     WebKitWebContext* Context() { return m_context; }
-    // A living view to relate a new one to (same web process).
+    // A living view to relate a new one to (same web process), or null.
     WebKitWebView* RelatedView() const;
-    void AddView(WebKitWebView* view);
+    void AddView(WebKitWebView* view) { m_views.push_back(view); }
     void RemoveView(WebKitWebView* view);
     // The frame a window manager puts around framed windows, learnt from the first one mapped.
     struct FrameExtents {
@@ -50,7 +50,6 @@ class GtkKioskScreens : public KioskScreens {
     explicit GtkKioskScreens(LinuxEventLoop& loop, GdkDisplay* display);
 
     void OnConnectionBroken();
-    void DropWarmView();
 
     LinuxEventLoop& m_loop;
     GlibLoopSource m_glib;
@@ -60,8 +59,6 @@ class GtkKioskScreens : public KioskScreens {
     std::unique_ptr<GtkDesktop> m_desktop;
     WebKitWebContext* m_context = nullptr;
     std::vector<WebKitWebView*> m_views;
-    // A view of no window that started the web process before the first kiosk window.
-    WebKitWebView* m_warmView = nullptr;
     FrameExtents m_framedExtents;
 };
 
