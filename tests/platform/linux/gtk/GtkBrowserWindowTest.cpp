@@ -337,5 +337,23 @@ TEST_F(ScreenTest, AllViewsShareOneWebProcess) {
     EXPECT_EQ(std::atoi(processes.c_str()), 1) << processes;
 }
 
+// The windows keep nothing on disk and share one web process; once the last window is gone a new
+// one still gets a working page (it has no living view to join).
+TEST_F(ScreenTest, WindowsShareAnEphemeralProcessAndOneOpenedAfterTheLastStillWorks) {
+    EXPECT_TRUE(webkit_web_context_is_ephemeral(m_screens->Context()));
+    const std::string count = "pgrep -c -P " + std::to_string(::getpid()) + " WebKitWebProces";
+    const std::string page = WritePage("layout.htm", kLayoutPage);
+    RecordedWindow a, b;
+    ASSERT_TRUE(Load(CreateWindow(a), a, page));
+    ASSERT_TRUE(Load(CreateWindow(b), b, page));
+    EXPECT_EQ(std::atoi(RunCommand(count).c_str()), 1);
+
+    m_windows.clear();
+    RecordedWindow c;
+    GtkBrowserWindow& again = CreateWindow(c);
+    ASSERT_TRUE(Load(again, c, page));
+    EXPECT_EQ(c.completed.back().layout.width, "400");
+}
+
 }  // namespace
 }  // namespace ko
