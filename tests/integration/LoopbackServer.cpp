@@ -6,75 +6,25 @@
 
 #include "shared/WireCodec.h"
 
+#include "platform/TestSocket.h"
+
 #if defined(_WIN32)
 #include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
-using SocketLength = int;
-#define KO_CLOSE_SOCKET closesocket
 #else
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/select.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
-using SocketLength = socklen_t;
-#define KO_CLOSE_SOCKET ::close
 #endif
 
 namespace ko::test {
 
-namespace {
-
-#if defined(_WIN32)
-using Native = SOCKET;
-struct WinsockUp {
-    WinsockUp() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-};
-#else
-using Native = int;
-#endif
-
-Native N(std::intptr_t s) {
-    return static_cast<Native>(s);
-}
-
-bool WaitReadable(std::intptr_t s, int timeoutMs) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(N(s), &set);
-    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return select(static_cast<int>(N(s)) + 1, &set, nullptr, nullptr, &tv) > 0;
-}
-
-}  // namespace
-
 LoopbackServer::LoopbackServer() {
-#if defined(_WIN32)
-    static WinsockUp up;
-#endif
-    Native s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(s, 4);
-    SocketLength len = sizeof addr;
-    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    m_listener = static_cast<std::intptr_t>(s);
+    m_listener = ListenOnLoopback(m_port, 4);
 }
 
 LoopbackServer::~LoopbackServer() {
     DropClient();
     if (m_listener != -1) {
-        KO_CLOSE_SOCKET(N(m_listener));
+        CloseNative(N(m_listener));
     }
 }
 
@@ -138,7 +88,7 @@ void LoopbackServer::SendRaw(const std::string& bytes) {
 
 void LoopbackServer::DropClient() {
     if (m_client != -1) {
-        KO_CLOSE_SOCKET(N(m_client));
+        CloseNative(N(m_client));
         m_client = -1;
     }
 }

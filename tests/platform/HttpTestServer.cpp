@@ -2,60 +2,11 @@
 
 #include <chrono>
 
-#if defined(_WIN32)
-#include <winsock2.h>
-#include <ws2tcpip.h>
-using SocketLength = int;
-using Native = SOCKET;
-#define KO_CLOSE_SOCKET closesocket
-constexpr int kSendFlags = 0;
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-using SocketLength = socklen_t;
-using Native = int;
-#define KO_CLOSE_SOCKET ::close
-constexpr int kSendFlags = MSG_NOSIGNAL;
-#endif
+#include "platform/TestSocket.h"
 
 namespace ko::test {
 
 namespace {
-
-Native N(std::intptr_t s) {
-    return static_cast<Native>(s);
-}
-
-bool WaitReadable(std::intptr_t s, int timeoutMs) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(N(s), &set);
-    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return select(static_cast<int>(N(s)) + 1, &set, nullptr, nullptr, &tv) > 0;
-}
-
-std::intptr_t Listen(std::uint16_t& port) {
-#if defined(_WIN32)
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    (void)started;
-#endif
-    Native s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(s, 16);
-    SocketLength len = sizeof addr;
-    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-    return static_cast<std::intptr_t>(s);
-}
 
 const char* Reason(int status) {
     switch (status) {
@@ -71,7 +22,7 @@ const char* Reason(int status) {
 }  // namespace
 
 HttpTestServer::HttpTestServer() {
-    m_listener = Listen(m_port);
+    m_listener = ListenOnLoopback(m_port, 16);
     m_acceptor = std::thread([this] { AcceptLoop(); });
 }
 
@@ -81,7 +32,7 @@ HttpTestServer::~HttpTestServer() {
     for (auto& connection : m_connections) {
         connection.join();
     }
-    KO_CLOSE_SOCKET(N(m_listener));
+    CloseNative(N(m_listener));
 }
 
 std::string HttpTestServer::Url(const std::string& path) const {
@@ -100,7 +51,7 @@ int HttpTestServer::Hits(const std::string& path) {
 
 std::uint16_t HttpTestServer::ClosedPort() {
     std::uint16_t port = 0;
-    KO_CLOSE_SOCKET(N(Listen(port)));
+    CloseNative(N(ListenOnLoopback(port, 16)));
     return port;
 }
 
@@ -164,7 +115,7 @@ void HttpTestServer::Answer(std::intptr_t client) {
             sent += static_cast<std::size_t>(n);
         }
     }
-    KO_CLOSE_SOCKET(N(client));
+    CloseNative(N(client));
 }
 
 }  // namespace ko::test
