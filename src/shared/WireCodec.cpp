@@ -156,7 +156,6 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
     // read: the runs are counted once per multiplier and position, skipping stretches of equal
     // pairs at once, and the best end of a range comes from a stack of candidate ends.
     const auto n = static_cast<std::uint32_t>(data.size());
-    auto pairAt = [&](std::uint32_t i) { return PairValue(data[i], data[i + 1]); };
 
     // same[i]: how many equal pairs follow each other from position i (in steps of two), at most
     // 65,535 at a time. Filled from the right, one position ahead of the search.
@@ -195,8 +194,7 @@ std::vector<std::string> WireCodec::SplitReceived(std::string_view data) {
             if (i + 1 >= n) {
                 break;
             }
-            long v = pairAt(i);
-            if (v < 0 || v % k != 0 || v / k > 255) {
+            if (!ExactPair(data[i], data[i + 1], k)) {
                 break;
             }
             std::uint32_t until = i + 2 * static_cast<std::uint32_t>(same[i]);

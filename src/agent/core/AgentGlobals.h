@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemInfo.h"
 #include "shared/NumberRules.h"
 
 namespace ko {
@@ -18,6 +19,12 @@ struct WorkstationOptions {
     std::int16_t ReportUrls = 0;
     std::int32_t TimeoutMessageSeconds = 0;
 };
+
+// The workstation's number format, as the user's regional settings give it.
+inline RegionalSettings RegionalSettingsOf(SystemInfo& system) {
+    const NumberSeparators separators = system.Separators();
+    return RegionalSettings{separators.decimal, separators.group};
+}
 
 // The per-process values that the start routine sets and the rest of the agent reads. They live
 // here, in one object that the program owns, instead of in scattered globals.

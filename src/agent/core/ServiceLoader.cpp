@@ -1,5 +1,6 @@
 #include "agent/core/ServiceLoader.h"
 
+#include "agent/core/AgentGlobals.h"
 #include "agent/messages/MessageWindow.h"
 #include "platform/ServiceManager.h"
 #include "platform/SystemInfo.h"
@@ -97,8 +98,7 @@ ServiceLoader::Role ServiceLoader::StartedByHandInAnyOtherState(std::int16_t sta
 
 ServiceConfig ServiceLoader::ReadServiceSettings(ProgramSettings& settings, SystemInfo& system) {
     const std::string app = system.ExecutableName();
-    const NumberSeparators separators = system.Separators();
-    const RegionalSettings regional{separators.decimal, separators.group};
+    const RegionalSettings regional = RegionalSettingsOf(system);
     auto get = [&](const char* name, const char* fallback) {
         return settings.GetSetting(app, "ServiceSettings", name, fallback);
     };

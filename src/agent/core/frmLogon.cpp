@@ -56,8 +56,7 @@ void frmLogon::ServiceStart(bool& success) {
 
     // The process globals. The number format comes first: every number read from here on
     // follows it.
-    const NumberSeparators separators = m_platform.system.Separators();
-    m_globals.regional = RegionalSettings{separators.decimal, separators.group};
+    m_globals.regional = RegionalSettingsOf(m_platform.system);
     m_link.SetReadyToSend(true);
     m_language.ReadAtStart();
     m_globals.ServerName = m_registry.ReadSetting("NetConfig", "Server", "");

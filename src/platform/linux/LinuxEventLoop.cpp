@@ -44,6 +44,10 @@ LinuxEventLoop::~LinuxEventLoop() {
 }
 
 std::int64_t LinuxEventLoop::NowMs() const {
+    return MonotonicMs();
+}
+
+std::int64_t LinuxEventLoop::MonotonicMs() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;

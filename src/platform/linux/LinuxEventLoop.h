@@ -45,6 +45,8 @@ class LinuxEventLoop : public EventLoop {
     LinuxEventLoop(const LinuxEventLoop&) = delete;
     LinuxEventLoop& operator=(const LinuxEventLoop&) = delete;
 
+    // The monotonic clock in milliseconds that NowMs() reads; for code that waits without a loop.
+    static std::int64_t MonotonicMs();
     std::int64_t NowMs() const override;
 
     TimerId AddTimer(std::function<void()> onTick) override;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/EventLoop.h"
+#include "platform/linux/LinuxEventLoop.h"
 #include "platform/linux/UniqueFd.h"
 #include "shared/Logger.h"
 
@@ -46,15 +47,9 @@ bool MakeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-std::int64_t MonotonicMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // Takes the lock, waiting at most waitMs: a holder that stalls must not freeze the program.
 bool LockFd(int fd, int operation, int waitMs) {
-    const std::int64_t deadline = MonotonicMs() + waitMs;
+    const std::int64_t deadline = LinuxEventLoop::MonotonicMs() + waitMs;
     long pauseNs = 500000;
     for (;;) {
         if (::flock(fd, operation | LOCK_NB) == 0) {
@@ -63,7 +58,7 @@ bool LockFd(int fd, int operation, int waitMs) {
         if (errno == EINTR) {
             continue;
         }
-        if (errno != EWOULDBLOCK || MonotonicMs() >= deadline) {
+        if (errno != EWOULDBLOCK || LinuxEventLoop::MonotonicMs() >= deadline) {
             return false;
         }
         timespec pause{0, pauseNs};
