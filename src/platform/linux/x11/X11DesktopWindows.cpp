@@ -64,6 +64,7 @@ struct X11DesktopWindows::Connection {
     bool hasClientList = false;
     bool screenSaverSuspended = false;
     bool drainPosted = false;
+    bool hasXRes = false;
     std::vector<Window> clientList;
     std::set<Window> mapped;  // without a window manager: the root's mapped children
     Window active = 0;
@@ -134,9 +135,12 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
     auto x = std::make_unique<Connection>();
     x->display = display;
     x->root = DefaultRootWindow(display);
-    if (OurDisplays().empty()) {
+    // Installed once: installing it again would make it its own predecessor.
+    static const bool installed = [] {
         g_previousHandler = XSetErrorHandler(DropOwnErrors);
-    }
+        return true;
+    }();
+    (void)installed;
     OurDisplays().insert(display);
     XSetIOErrorExitHandler(display, KeepRunningAfterIoError, &x->lost);
 
@@ -150,6 +154,9 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
     x->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
     x->wmCheckAtom = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
 
+    int eventBase = 0;
+    int errorBase = 0;
+    x->hasXRes = XResQueryExtension(display, &eventBase, &errorBase) != 0;
     XSelectInput(display, x->root, PropertyChangeMask | SubstructureNotifyMask);
     m_x = std::move(x);
     // What is there now is the starting point: only later changes are notices.
@@ -364,9 +371,7 @@ std::optional<ProcessId> X11DesktopWindows::ProcessOf(WindowId window) {
     }
     // The server knows which client made the window; _NET_WM_PID is only what the program
     // wrote, and a program could name another process there. So the server is asked first.
-    int eventBase = 0;
-    int errorBase = 0;
-    if (XResQueryExtension(m_x->display, &eventBase, &errorBase)) {
+    if (m_x->hasXRes) {
         XResClientIdSpec spec{static_cast<XID>(window), XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* ids = nullptr;
