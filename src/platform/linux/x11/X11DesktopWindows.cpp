@@ -181,6 +181,10 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
         }
     }
     XFlush(display);
+    // Ending the display server or the window manager would take the kiosk down with them.
+    for (ProcessId id : DesktopProcesses()) {
+        m_processes.Protect(id);
+    }
     m_x->watch = m_loop.WatchFd(ConnectionNumber(display), POLLIN, [this](short) {
         Guarded("X11 window notices", [&] { OnReadable(); });
     });

@@ -127,6 +127,11 @@ TEST_F(X11DesktopWindowsTest, HiddenWindowsComeBackAndTheStackingPutsTheNewestOn
         EXPECT_TRUE(info->executable.find("openbox") != std::string::npos ||
                     info->executable.find("Xvfb") != std::string::npos)
             << info->executable;
+        // Never ended, whoever asks.
+        EXPECT_TRUE(m_processes.IsProtected(id));
+        auto handle = m_processes.Open(id);
+        ASSERT_TRUE(handle);
+        EXPECT_EQ(handle->Terminate(0), ActionResult::Failed);
     }
 }
 
