@@ -80,40 +80,49 @@ struct X11DesktopWindows::Connection {
     Atom deleteAtom = 0;
     Atom wmCheckAtom = 0;
 
-    // A format-32 property as numbers; empty when absent.
-    std::vector<unsigned long> Numbers(Window window, Atom property, Atom type) const {
-        std::vector<unsigned long> values;
+    // Reads a property of this type and format and hands its items to use; false when the
+    // window has no such property.
+    template <typename Use>
+    bool Read(Window window, Atom property, Atom type, int wantedFormat, Use&& use) const {
         Atom actualType = 0;
         int format = 0;
         unsigned long count = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
+        const bool found =
+            XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
                                &format, &count, &after, &data) == Success &&
-            data != nullptr && format == 32 && actualType == type) {
-            const auto* longs = reinterpret_cast<const unsigned long*>(data);
-            values.assign(longs, longs + count);
+            actualType == type && format == wantedFormat;
+        if (found && data != nullptr) {
+            use(data, count);
         }
         if (data != nullptr) {
             XFree(data);
+        }
+        return found;
+    }
+
+    // A format-32 property as numbers (Xlib hands them out as longs); empty when absent.
+    std::vector<unsigned long> Numbers(Window window, Atom property, Atom type,
+                                       bool* found = nullptr) const {
+        std::vector<unsigned long> values;
+        const bool present =
+            Read(window, property, type, 32, [&](const unsigned char* data, unsigned long count) {
+                const auto* longs = reinterpret_cast<const unsigned long*>(data);
+                values.assign(longs, longs + count);
+            });
+        if (found != nullptr) {
+            *found = present;
         }
         return values;
     }
 
     std::optional<std::string> Text(Window window, Atom property, Atom type) const {
-        Atom actualType = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        std::optional<std::string> text;
-        if (XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
-                               &format, &count, &after, &data) == Success &&
-            data != nullptr && format == 8 && actualType == type) {
-            text = std::string(reinterpret_cast<const char*>(data), count);
-        }
-        if (data != nullptr) {
-            XFree(data);
+        std::string text;
+        if (!Read(window, property, type, 8, [&](const unsigned char* data, unsigned long count) {
+                text.assign(reinterpret_cast<const char*>(data), count);
+            })) {
+            return std::nullopt;
         }
         return text;
     }
@@ -249,23 +258,8 @@ void X11DesktopWindows::HandleQueued() {
 
 void X11DesktopWindows::ReadClientList(bool notify) {
     Connection& x = *m_x;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    x.hasClientList =
-        XGetWindowProperty(x.display, x.root, x.clientListAtom, 0, 65536, False, XA_WINDOW, &type,
-                           &format, &count, &after, &data) == Success &&
-        type == XA_WINDOW;
-    std::vector<Window> now;
-    if (data != nullptr) {
-        if (format == 32) {
-            const auto* windows = reinterpret_cast<const Window*>(data);
-            now.assign(windows, windows + count);
-        }
-        XFree(data);
-    }
+    const auto ids = x.Numbers(x.root, x.clientListAtom, XA_WINDOW, &x.hasClientList);
+    const std::vector<Window> now(ids.begin(), ids.end());
     const std::vector<Window> before = std::move(x.clientList);
     x.clientList = now;
     if (!notify) {
