@@ -67,6 +67,9 @@ struct X11DesktopWindows::Connection {
     bool hasXRes = false;
     std::vector<Window> clientList;
     std::set<Window> mapped;  // without a window manager: the root's mapped children
+    // Windows this adapter hid. The window manager lets go of an unmapped window and takes it
+    // back when it is mapped again; those are no creations or destructions of the program's.
+    std::set<Window> hidden;
     Window active = 0;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
@@ -246,6 +249,10 @@ void X11DesktopWindows::HandleQueued() {
             if (m_x->mapped.insert(event.xmap.window).second) {
                 Notify(HookNotice::WindowCreated, static_cast<WindowId>(event.xmap.window));
             }
+        } else if (event.type == DestroyNotify &&
+                   m_x->hidden.erase(event.xdestroywindow.window) != 0) {
+            // A hidden window's program closed it: that is its end.
+            Notify(HookNotice::WindowDestroyed, static_cast<WindowId>(event.xdestroywindow.window));
         } else if (event.type == DestroyNotify && !m_x->hasClientList &&
                    event.xdestroywindow.event == m_x->root) {
             if (m_x->mapped.erase(event.xdestroywindow.window) != 0) {
@@ -268,14 +275,19 @@ void X11DesktopWindows::ReadClientList(bool notify) {
     const std::set<Window> old(before.begin(), before.end());
     const std::set<Window> current(now.begin(), now.end());
     for (Window window : before) {
-        if (current.count(window) == 0) {
+        if (current.count(window) == 0 && x.hidden.count(window) == 0) {
             Notify(HookNotice::WindowDestroyed, static_cast<WindowId>(window));
         }
     }
     for (Window window : now) {
-        if (old.count(window) == 0) {
-            Notify(HookNotice::WindowCreated, static_cast<WindowId>(window));
+        if (old.count(window) != 0) {
+            continue;
         }
+        if (x.hidden.erase(window) != 0) {
+            XSelectInput(x.display, window, NoEventMask);  // shown again: back as it was
+            continue;
+        }
+        Notify(HookNotice::WindowCreated, static_cast<WindowId>(window));
     }
 }
 
@@ -414,6 +426,10 @@ ActionResult X11DesktopWindows::Hide(WindowId window) {
     }
     if (!Exists(window)) {
         return ActionResult::Failed;
+    }
+    // Its destruction while hidden must still be heard: the client list no longer shows it.
+    if (m_x->hidden.insert(window).second) {
+        XSelectInput(m_x->display, window, StructureNotifyMask);
     }
     XUnmapWindow(m_x->display, window);
     XFlush(m_x->display);
