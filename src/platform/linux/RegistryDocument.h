@@ -83,6 +83,7 @@ class RegistryDocument {
     // The key of this folded path, made with its parents (named as in path) where missing.
     Key& KeyFor(const std::string& folded, const std::string& path);
     bool HasSubKeys(const std::string& foldedPath) const;
+    bool Delete(RegRoot root, std::string_view path, bool withSubKeys);
     void ParseLine(const std::vector<std::string_view>& lines, std::size_t& index,
                    ParseState& state);
     // Files the lines from first to last, which this program cannot read, where they stood.
