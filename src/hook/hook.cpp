@@ -47,7 +47,9 @@ void Post(HWND target, UINT notice, HWND window) {
     }
 }
 
-bool KeyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+bool KeyDown(int virtualKey) {
+    return (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+}
 
 // The keys that would take a customer out of the kiosk: the Windows keys (Start menu and their
 // shortcuts), Alt+Tab and Alt+Esc (task switching) and Ctrl+Esc (Start menu; with Shift it opens
@@ -138,9 +140,13 @@ BOOL WINAPI UnsetKeyboardHook() {
     return Unhook(g_keyboardHook);
 }
 
-BOOL WINAPI SetSaverHook() { return Hook(g_saverHook, WH_CBT, SaverProc); }
+BOOL WINAPI SetSaverHook() {
+    return Hook(g_saverHook, WH_CBT, SaverProc);
+}
 
-BOOL WINAPI UnsetSaverHook() { return Unhook(g_saverHook); }
+BOOL WINAPI UnsetSaverHook() {
+    return Unhook(g_saverHook);
+}
 
 BOOL WINAPI SetShellHook(HWND target) {
     g_shellTarget = target;
