@@ -55,7 +55,8 @@ bool KeyDown(int virtualKey) {
 // shortcuts), Alt+Tab and Alt+Esc (task switching) and Ctrl+Esc (Start menu; with Shift it opens
 // Task Manager). Both the press and the release are swallowed so no program sees half a key.
 bool IsEscapeKey(const KBDLLHOOKSTRUCT& key) {
-    bool alt = (key.flags & LLKHF_ALTDOWN) != 0;
+    // Injected input may come without the Alt flag; the key state tells as well.
+    bool alt = (key.flags & LLKHF_ALTDOWN) != 0 || KeyDown(VK_MENU);
     switch (key.vkCode) {
         case VK_LWIN:
         case VK_RWIN:

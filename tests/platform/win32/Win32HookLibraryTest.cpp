@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/TestProgram.h"
@@ -88,16 +90,97 @@ TEST(Win32HookLibrary, NoticesReachTheHandlerOneAtATime) {
     EXPECT_EQ(most, 1);
 }
 
-TEST(Win32HookLibrary, KeyboardAndSaverHooksComeAndGoWithEachLock) {
+// A hook of the test's own, set after the library's, sees what the library answers for each event
+// through CallNextHookEx: non-zero is an event the library swallows.
+struct Verdicts {
+    static inline std::vector<std::pair<DWORD, LRESULT>> keys;
+    static inline std::vector<std::pair<WPARAM, LRESULT>> commands;
+
+    static LRESULT CALLBACK Keyboard(int code, WPARAM wParam, LPARAM lParam) {
+        LRESULT answer = CallNextHookEx(nullptr, code, wParam, lParam);
+        if (code == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN)) {
+            keys.emplace_back(reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode, answer);
+        }
+        return answer;
+    }
+    static LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam) {
+        LRESULT answer = CallNextHookEx(nullptr, code, wParam, lParam);
+        if (code == HCBT_SYSCOMMAND) {
+            commands.emplace_back(wParam & 0xFFF0, answer);
+        }
+        return answer;
+    }
+    static std::optional<LRESULT> Key(DWORD key) {
+        for (auto [seen, answer] : keys) {
+            if (seen == key) {
+                return answer;
+            }
+        }
+        return std::nullopt;
+    }
+};
+
+void Press(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = keys.end(); key != keys.begin();) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *--key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+TEST(Win32HookLibrary, TheKeyboardHookSwallowsTheWaysOutOfTheKiosk) {
     Win32EventLoop loop;
     Win32HookLibrary hooks(ProgramFolder() + "\\hook.dll");
+    ASSERT_TRUE(hooks.SetKeyboardHook());
+    HHOOK observer =
+        SetWindowsHookExA(WH_KEYBOARD_LL, Verdicts::Keyboard, GetModuleHandleA(nullptr), 0);
+    ASSERT_NE(observer, nullptr);
+    Verdicts::keys.clear();
+    Press({'Q'});
+    Press({VK_LWIN});
+    Press({VK_MENU, VK_TAB});
+    Press({VK_CONTROL, VK_ESCAPE});
+    RunPolling(loop, 5000, [] { return Verdicts::Key(VK_ESCAPE).has_value(); });
+    UnhookWindowsHookEx(observer);
+    EXPECT_TRUE(hooks.UnsetKeyboardHook());
+
+    EXPECT_EQ(Verdicts::Key('Q'), 0);
+    EXPECT_NE(Verdicts::Key(VK_LWIN).value_or(0), 0);
+    EXPECT_NE(Verdicts::Key(VK_TAB).value_or(0), 0) << "Alt+Tab";
+    EXPECT_NE(Verdicts::Key(VK_ESCAPE).value_or(0), 0) << "Ctrl+Esc";
+    EXPECT_EQ(Verdicts::Key(VK_MENU), 0) << "Alt alone passes";
+}
+
+TEST(Win32HookLibrary, TheSaverHookRefusesOnlyTheScreenSaver) {
+    Win32EventLoop loop;
+    Win32HookLibrary hooks(ProgramFolder() + "\\hook.dll");
+    HWND window = CreateWindowExA(0, "STATIC", "saver", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
     for (int lock = 0; lock < 2; ++lock) {
-        EXPECT_TRUE(hooks.SetKeyboardHook());
-        EXPECT_TRUE(hooks.SetSaverHook());
-        loop.PumpPending();
+        ASSERT_TRUE(hooks.SetSaverHook());
+        HHOOK observer = SetWindowsHookExA(WH_CBT, Verdicts::Cbt, nullptr, GetCurrentThreadId());
+        ASSERT_NE(observer, nullptr);
+        Verdicts::commands.clear();
+        DefWindowProcA(window, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+        DefWindowProcA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        UnhookWindowsHookEx(observer);
         EXPECT_TRUE(hooks.UnsetSaverHook());
-        EXPECT_TRUE(hooks.UnsetKeyboardHook());
+        ASSERT_EQ(Verdicts::commands.size(), 2u);
+        EXPECT_EQ(Verdicts::commands[0], std::make_pair(WPARAM{SC_SCREENSAVE}, LRESULT{1}));
+        EXPECT_EQ(Verdicts::commands[1], std::make_pair(WPARAM{SC_RESTORE}, LRESULT{0}));
     }
+    DestroyWindow(window);
 }
 
 // A missing library, or one without the functions, makes every call answer false (the agent
