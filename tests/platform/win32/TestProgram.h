@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/EventLoop.h"
+#include "platform/win32/Win32Accounts.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Path.h"
 
@@ -55,6 +56,13 @@ class TestProgram {
     UniqueHandle m_process;
     DWORD m_id = 0;
 };
+
+// The SID text of the account the tests run as.
+inline std::string OwnSid() {
+    UniqueHandle token;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put());
+    return TokenUserSid(token.Get()).value_or("?");
+}
 
 // Runs the loop until done() (asked every 20 ms and after every event) or until limitMs passed.
 inline bool RunPolling(EventLoop& loop, std::int64_t limitMs, const std::function<bool()>& done) {

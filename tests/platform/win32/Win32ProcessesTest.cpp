@@ -10,12 +10,6 @@
 namespace ko {
 namespace {
 
-std::string OwnSid() {
-    UniqueHandle token;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put());
-    return TokenUserSid(token.Get()).value_or("?");
-}
-
 class Win32ProcessesTest : public ::testing::Test {
   protected:
     Win32EventLoop m_loop;

@@ -15,12 +15,6 @@
 namespace ko {
 namespace {
 
-std::string OwnSid() {
-    UniqueHandle token;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put());
-    return TokenUserSid(token.Get()).value_or("?");
-}
-
 std::string OwnName() {
     char name[256];
     DWORD length = sizeof(name);
