@@ -6,9 +6,6 @@
 #include <shlobj.h>
 #include <userenv.h>
 
-#include <algorithm>
-#include <cctype>
-
 #include "platform/win32/AnsiText.h"
 #include "platform/win32/Win32Accounts.h"
 #include "platform/win32/Win32ConsoleShell.h"
@@ -52,9 +49,11 @@ std::optional<std::string> ProfileOf(HANDLE token) {
     return std::string(path);
 }
 
+// Lower case by the ANSI code page's rules, as the file system compares names.
 std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!text.empty()) {
+        CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    }
     return text;
 }
 
@@ -143,7 +142,7 @@ std::optional<std::string> Win32UserSession::AccountSid(const std::string& domai
         account = ComputerName() + "\\" + user;
     }
     auto lookup = [&](const char* system) -> std::optional<std::string> {
-        BYTE sid[SECURITY_MAX_SID_SIZE];
+        alignas(DWORD) BYTE sid[SECURITY_MAX_SID_SIZE];
         DWORD sidSize = sizeof(sid);
         char foundDomain[256];
         DWORD domainSize = sizeof(foundDomain);
