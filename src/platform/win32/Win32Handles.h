@@ -17,6 +17,37 @@ struct HandleTraits {
 };
 using UniqueHandle = UniqueResource<HandleTraits>;
 
+// Handles whose "none" is INVALID_HANDLE_VALUE rather than NULL: files, process snapshots.
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Type value) { return CloseHandle(value) != FALSE; }
+};
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Type value) { return FindClose(value) != FALSE; }
+};
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type value) { return FreeLibrary(value) != FALSE; }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+// A wait registered with RegisterWaitForSingleObject. Closing waits until a callback that is
+// running has returned, so the callback never outlives what it uses.
+struct WaitTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type value) { return UnregisterWaitEx(value, INVALID_HANDLE_VALUE) != FALSE; }
+};
+using UniqueWait = UniqueResource<WaitTraits>;
+
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
