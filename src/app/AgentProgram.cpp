@@ -11,7 +11,11 @@
 #include "agent/core/ServiceLoader.h"
 #include "agent/core/frmLogon.h"
 #include "agent/kiosk/Kiosk.h"
+#include "agent/messages/Advertisements.h"
+#include "agent/messages/frmHtmlMessage.h"
+#include "agent/messages/frmTimeoutMessage.h"
 #include "app/KioskScreensFactory.h"
+#include "app/SoundPlayerFactory.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
 #include "platform/SystemInfo.h"
@@ -30,20 +34,53 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     // The screens of this platform; headless (no display) the kiosk reports itself not supported
     // and everything else runs.
     std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
-    Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, screens.get());
-    AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
+    std::unique_ptr<SoundPlayer> sound = MakeSoundPlayer();
+    // The message, strip and advertising windows show on the kiosk's screens once it has them.
+    Kiosk* shown = nullptr;
+    auto kioskScreens = [&shown]() -> KioskScreens* {
+        return shown != nullptr ? shown->Screens() : nullptr;
+    };
+    frmHtmlMessage messages(loop, globals, kioskScreens);
+    Advertisements advertising(loop, globals, kioskScreens, [&shown]() -> wsClient* {
+        return shown != nullptr ? shown->Client() : nullptr;
+    });
+    Kiosk kiosk(loop, globals, registryModule, messages, advertising, pending, screens.get());
+    shown = &kiosk;
+    frmTimeoutMessage timeout(loop, globals, *sound, kioskScreens,
+                              [&kiosk] { return kiosk.MainWidth(); });
+    kiosk.SetTimeoutWarning(&timeout);
+    AgentCapabilities caps{kiosk,   kiosk,   pending,  pending, pending,     pending, pending,
+                           pending, pending, messages, timeout, advertising, pending};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
+    messages.SetStopAgent([&form] { form.StopKoService(); });
     host.Attach(loop, form);
     return loop.Run();
 }
 
-RoleDecision DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
-                        const std::string& serviceCommandLine) {
+RoleDecision DecideRole(EventLoop& loop, RegistryPrimitives& registry, ServiceManager& services,
+                        SystemInfo& system, const std::string& serviceCommandLine) {
     ProgramSettings settings(registry);
-    PendingCapabilities pending;
-    ServiceLoader loader(services, system, settings, pending, serviceCommandLine);
+    // The second-instance message is a server page too: its address needs the server's settings,
+    // which this copy reads before it may show it. The screens open only if it does.
+    RegistryModule registryModule(registry);
+    AgentGlobals globals;
+    globals.ServerName = registryModule.ReadSetting("NetConfig", "Server", "");
+    globals.HttpPort = registryModule.ReadSetting("NetConfig", "HttpPort", "");
+    globals.ProgramFolder = system.ProgramFolder();
+    globals.regional = RegionalSettingsOf(system);
+    std::unique_ptr<KioskScreensSource> source;
+    KioskScreens* screens = nullptr;
+    frmHtmlMessage messages(loop, globals, [&]() -> KioskScreens* {
+        if (!source) {
+            source = MakeKioskScreensSource(loop);
+            if (source->Open() == KioskScreensSource::Availability::Ready) {
+                screens = source->Screens();
+            }
+        }
+        return screens;
+    });
+    ServiceLoader loader(services, system, settings, messages, serviceCommandLine);
     RoleDecision decision;
     decision.role = loader.Load();
     decision.settings = loader.Settings();

@@ -2,7 +2,9 @@
 
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/wsClient.h"
+#include "agent/messages/Advertising.h"
 #include "agent/messages/MessageWindow.h"
+#include "agent/messages/TimeoutWarning.h"
 #include "platform/EventLoop.h"
 #include "platform/KioskScreens.h"
 #include "shared/Guard.h"
@@ -85,6 +87,15 @@ void Kiosk::UnloadForms() {
     m_customerHistory.Unload();
     m_netConfig.Unload();
     m_context.messages.Unload();
+    m_context.advertising.Unload();
+    if (m_context.timeout != nullptr) {
+        m_context.timeout->Unload();
+    }
+}
+
+std::int32_t Kiosk::MainWidth() const {
+    const BrowserWindow* window = m_main.Window();
+    return window != nullptr ? window->Bounds().width : 0;
 }
 
 std::vector<std::pair<std::string, std::string>> Kiosk::BillingTexts() const {

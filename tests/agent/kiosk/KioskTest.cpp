@@ -284,7 +284,7 @@ TEST(KioskCommands, TheMainPageCommandsOpenTheirForms) {
     EXPECT_EQ(h.screens.Windows().size(), 1u);
     EXPECT_EQ(h.screens.NetConfig(), nullptr);
     EXPECT_TRUE(h.Main().topmost);
-    EXPECT_TRUE(h.recorder.Saw("unload message window"));
+    EXPECT_TRUE(h.recorder.Saw("unload window"));
 }
 
 TEST(KioskCommands, LogoffSendsTwoOnlyOnAYesWhileTheCustomerIsStillLoggedOn) {
@@ -299,7 +299,7 @@ TEST(KioskCommands, LogoffSendsTwoOnlyOnAYesWhileTheCustomerIsStillLoggedOn) {
     h.ClickMain("cmdLogoff");  // declined
     EXPECT_EQ(h.recorder.Take(),
               (Strings{"message window ShowMessage 503 Are you sure you want to logoff?",
-                       "unload message window"}));
+                       "unload window"}));
     EXPECT_TRUE(h.SentSoon().empty());
 
     h.recorder.whileMessageShown = [&h] { h.recorder.approved = true; };

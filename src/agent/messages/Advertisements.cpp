@@ -1,0 +1,207 @@
+#include "agent/messages/Advertisements.h"
+
+#include <algorithm>
+
+#include "agent/core/AgentGlobals.h"
+#include "agent/core/wsClient.h"
+#include "agent/kiosk/WindowPlacement.h"
+#include "platform/KioskScreens.h"
+#include "shared/Guard.h"
+#include "shared/Logger.h"
+
+namespace ko {
+
+Advertisements::Advertisements(EventLoop& loop, AgentGlobals& globals,
+                               std::function<KioskScreens*()> screens,
+                               std::function<wsClient*()> client)
+    : m_loop(loop),
+      m_globals(globals),
+      m_screens(std::move(screens)),
+      m_client(std::move(client)),
+      m_tmrAdvertisement(loop, [this] { OnIdleTick(); }),
+      m_tmrAdDuration(loop, [this] { OnRotationTick(); }) {}
+
+Advertisements::~Advertisements() = default;
+
+void Advertisements::SaveAdProfile() {
+    wsClient* client = m_client ? m_client() : nullptr;
+    if (client == nullptr) {
+        return;
+    }
+    m_profile =
+        AdProfile::FromFields(client->MessageFields, client->MessageFieldCount, m_globals.regional);
+    client->StartAdAfter = m_profile.StartAdAfter;
+    if (!m_profile.Playable()) {
+        // Nothing to show: no idle count, and a window that shows closes.
+        Logger::Info("advertising off: the profile has no advertisement to show");
+        m_tmrAdvertisement.SetEnabled(false);
+        HideAds();
+        return;
+    }
+    if (client->wsState != 1) {
+        StartAdTimer();
+    }
+}
+
+void Advertisements::StartAdTimer() {
+    if (!m_profile.Playable() || m_profile.StartAdAfter <= 0) {
+        m_tmrAdvertisement.SetEnabled(false);
+        return;
+    }
+    // Setting the interval restarts the count from zero.
+    m_tmrAdvertisement.SetInterval(std::int64_t{m_profile.StartAdAfter} * 1000);
+    m_tmrAdvertisement.SetEnabled(true);
+}
+
+void Advertisements::ResetAdTimers() {
+    m_tmrAdvertisement.SetEnabled(false);
+    StartAdTimer();
+}
+
+void Advertisements::DeactivateAdvertisements() {
+    m_tmrAdvertisement.SetEnabled(false);
+    m_tmrAdvertisement.SetInterval(0);
+    Unload();
+}
+
+void Advertisements::Unload() {
+    m_tmrAdDuration.SetEnabled(false);
+    m_tmrAdDuration.SetInterval(0);
+    m_frmAdvertisement.reset();
+    m_index = 0;
+    m_pageLoaded = false;
+}
+
+void Advertisements::OnIdleTick() {
+    if (!m_profile.Playable()) {
+        m_tmrAdvertisement.SetEnabled(false);
+        return;
+    }
+    // A showing window goes on; the count goes on too.
+    if (!Showing()) {
+        ShowAds();
+    }
+}
+
+bool Advertisements::EnsureWindow() {
+    if (m_frmAdvertisement) {
+        return true;
+    }
+    KioskScreens* screens = m_screens ? m_screens() : nullptr;
+    if (screens == nullptr) {
+        return false;
+    }
+    BrowserWindowSpec spec;
+    spec.caption = kCaption;
+    spec.framed = false;
+    spec.blockContextMenu = true;
+    // A click ends advertising; it never follows a link of the advertisement.
+    spec.cancelClickDefault = true;
+    m_frmAdvertisement = screens->CreateBrowserWindow(spec, *this);
+    if (!m_frmAdvertisement) {
+        Logger::Debug("advertising: the window could not be created");
+        return false;
+    }
+    return true;
+}
+
+void Advertisements::FitToScreen() {
+    KioskScreens* screens = m_screens ? m_screens() : nullptr;
+    if (screens == nullptr || !m_frmAdvertisement) {
+        return;
+    }
+    const Desktop& desktop = screens->GetDesktop();
+    const PixelRect work = desktop.WorkArea();
+    const PixelRect screen = desktop.Screen();
+    const TwipsPerPixel twips = desktop.Twips();
+    const PixelSize limit = desktop.MaxWindowSize();
+    // The window's own edges lie outside the screen: 10 twips beyond the top left, 50 beyond
+    // the bottom right.
+    const std::int64_t width = std::max(work.width, screen.width);
+    const std::int64_t height = std::max(work.height, screen.height);
+    const std::int64_t left = WindowPlacement::ToPixels(-10, twips.x);
+    const std::int64_t top = WindowPlacement::ToPixels(-10, twips.y);
+    const std::int64_t outerWidth =
+        std::min<std::int64_t>(width + WindowPlacement::ToPixels(60, twips.x), limit.width);
+    const std::int64_t outerHeight =
+        std::min<std::int64_t>(height + WindowPlacement::ToPixels(60, twips.y), limit.height);
+    if (outerWidth >= 1 && outerHeight >= 1) {
+        m_frmAdvertisement->Resize(static_cast<std::int32_t>(outerWidth),
+                                   static_cast<std::int32_t>(outerHeight));
+    }
+    m_frmAdvertisement->Move(static_cast<std::int32_t>(left), static_cast<std::int32_t>(top));
+}
+
+void Advertisements::ShowAds() {
+    if (!EnsureWindow()) {
+        return;  // no display: nothing to show
+    }
+    m_frmAdvertisement->SetTopmost(true);
+    FitToScreen();
+    m_frmAdvertisement->Show(true);
+    // Each showing starts with the first advertisement, at once.
+    m_index = 0;
+    m_pageLoaded = false;
+    OnRotationTick();
+}
+
+void Advertisements::OnRotationTick() {
+    if (!Showing()) {
+        m_tmrAdDuration.SetEnabled(false);
+        return;
+    }
+    std::optional<std::size_t> next = m_profile.NextAfter(m_index);
+    if (!next) {
+        HideAds();
+        return;
+    }
+    m_index = *next;
+    const AdProfile::Advertisement& ad = m_profile.ads[m_index - 1];
+    m_frmAdvertisement->Navigate(ad.address);
+    m_tmrAdDuration.SetInterval(ad.durationMs);
+    m_tmrAdDuration.SetEnabled(true);
+}
+
+void Advertisements::HideAds() {
+    m_tmrAdDuration.SetEnabled(false);
+    m_index = 0;
+    if (!m_frmAdvertisement) {
+        return;
+    }
+    if (m_frmAdvertisement->IsVisible()) {
+        // A hidden advertisement neither loads nor plays on.
+        m_frmAdvertisement->Stop();
+        m_frmAdvertisement->Navigate("about:blank");
+        m_frmAdvertisement->Hide();
+    }
+}
+
+void Advertisements::Dismiss() {
+    if (!Showing()) {
+        return;
+    }
+    HideAds();
+    // The customer is here: the count starts again from zero rather than keeping its phase,
+    // which could bring the advertisements back a moment later.
+    if (m_tmrAdvertisement.Running()) {
+        ResetAdTimers();
+    }
+}
+
+void Advertisements::OnNavigating(const std::string&) {
+    m_pageLoaded = false;
+}
+
+void Advertisements::OnDocumentComplete(const DocumentInfo&) {
+    m_pageLoaded = true;
+}
+
+void Advertisements::OnClick(const ClickInfo&) {
+    Guarded("advertisement click", [this] { Dismiss(); });
+}
+
+void Advertisements::OnKeyDown(const KeyInfo&) {
+    Guarded("advertisement key", [this] { Dismiss(); });
+}
+
+}  // namespace ko
