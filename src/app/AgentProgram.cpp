@@ -48,7 +48,9 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     shown = &kiosk;
     frmTimeoutMessage timeout(loop, globals, *sound, kioskScreens,
                               [&kiosk] { return kiosk.MainWidth(); });
-    kiosk.SetTimeoutWarning(&timeout);
+    // The lock unloads them with the kiosk's own forms.
+    kiosk.AddOtherForm([&timeout] { timeout.Unload(); });
+    kiosk.AddOtherForm([&advertising] { advertising.Unload(); });
     AgentCapabilities caps{kiosk,   kiosk,   pending,  pending, pending,     pending, pending,
                            pending, pending, messages, timeout, advertising, pending};
     WindowsLogonSettings logonSettings(registryModule, globals);

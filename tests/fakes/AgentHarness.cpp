@@ -29,7 +29,8 @@ AgentCapabilities AgentHarness::MakeCapabilities(KioskKind kind) {
                                                        [this] { return form.Client(); });
         kiosk = std::make_unique<Kiosk>(loop, globals, registryModule, *messages, *advertising,
                                         recorder, &screensSource);
-        kiosk->SetTimeoutWarning(timeout.get());
+        kiosk->AddOtherForm([this] { timeout->Unload(); });
+        kiosk->AddOtherForm([this] { advertising->Unload(); });
         return AgentCapabilities{*kiosk,           *kiosk,       all.lock,    all.power,
                                  all.applications, all.policies, all.profile, all.hooks,
                                  all.cleanup,      *messages,    *timeout,    *advertising,

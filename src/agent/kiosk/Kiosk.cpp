@@ -2,9 +2,7 @@
 
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/wsClient.h"
-#include "agent/messages/Advertising.h"
 #include "agent/messages/MessageWindow.h"
-#include "agent/messages/TimeoutWarning.h"
 #include "platform/EventLoop.h"
 #include "platform/KioskScreens.h"
 #include "shared/Guard.h"
@@ -87,10 +85,13 @@ void Kiosk::UnloadForms() {
     m_customerHistory.Unload();
     m_netConfig.Unload();
     m_context.messages.Unload();
-    m_context.advertising.Unload();
-    if (m_context.timeout != nullptr) {
-        m_context.timeout->Unload();
+    for (const auto& unload : m_otherForms) {
+        Guarded("unload form", unload);
     }
+}
+
+std::string Kiosk::IsOwnWindow(std::uint64_t handle) {
+    return m_context.screens != nullptr ? m_context.screens->FormOfWindow(handle) : std::string();
 }
 
 std::int32_t Kiosk::MainWidth() const {

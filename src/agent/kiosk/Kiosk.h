@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -45,7 +47,6 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
     wsClient* Client() const { return m_context.client; }
     // The main window's width in pixels; 0 while it has no window.
     std::int32_t MainWidth() const;
-    void SetTimeoutWarning(TimeoutWarning* timeout) { m_context.timeout = timeout; }
 
     // KioskWindow
     void SetClient(wsClient* client, ServerLink* link) override;
@@ -69,6 +70,12 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
     }
     void SetMainTopmost(bool topmost) override { m_main.SetTopmost(topmost); }
     void UnloadForms() override;
+    void ForceForeground() override { m_main.ForceForeground(); }
+    bool GrabKeyboard(bool grab) override { return m_main.GrabKeyboard(grab); }
+    std::string IsOwnWindow(std::uint64_t handle) override;
+    // Forms of other parts of the agent (the time-out strip, advertising) that UnloadForms
+    // unloads with the kiosk's own.
+    void AddOtherForm(std::function<void()> unload) { m_otherForms.push_back(std::move(unload)); }
 
     // BillingDisplay
     void UpdateBillingInformation() override;
@@ -96,6 +103,7 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
     frmNetConfig m_netConfig;
     MainKioskWindow m_main;
     LoopTimer m_tmrScreens;
+    std::vector<std::function<void()>> m_otherForms;
     bool m_supported = false;
 };
 

@@ -13,7 +13,6 @@ class KioskScreens;
 class MessageWindow;
 class RegistryModule;
 class ServerLink;
-class TimeoutWarning;
 class WatcherChannel;
 class wsClient;
 struct AgentGlobals;
@@ -35,8 +34,6 @@ struct KioskContext {
     ServerLink* link = nullptr;
     // Null while no display shows the kiosk.
     KioskScreens* screens = nullptr;
-    // The time-out strip, which the lock unloads with the other forms; null in tests without it.
-    TimeoutWarning* timeout = nullptr;
 
     // The workstation state; -1 before the workstation object exists.
     std::int32_t State() const;

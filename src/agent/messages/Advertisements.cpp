@@ -1,10 +1,7 @@
 #include "agent/messages/Advertisements.h"
 
-#include <algorithm>
-
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/wsClient.h"
-#include "agent/kiosk/WindowPlacement.h"
 #include "platform/KioskScreens.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
@@ -93,6 +90,10 @@ bool Advertisements::EnsureWindow() {
     }
     BrowserWindowSpec spec;
     spec.caption = kCaption;
+    spec.formName = "frmAdvertisement";
+    // Over the whole screen, holding the keyboard while it shows; no key or click reaches the
+    // advertisement.
+    spec.kind = WindowKind::Advertisement;
     spec.framed = false;
     spec.blockContextMenu = true;
     // A click ends advertising; it never follows a link of the advertisement.
@@ -105,39 +106,12 @@ bool Advertisements::EnsureWindow() {
     return true;
 }
 
-void Advertisements::FitToScreen() {
-    KioskScreens* screens = m_screens ? m_screens() : nullptr;
-    if (screens == nullptr || !m_frmAdvertisement) {
-        return;
-    }
-    const Desktop& desktop = screens->GetDesktop();
-    const PixelRect work = desktop.WorkArea();
-    const PixelRect screen = desktop.Screen();
-    const TwipsPerPixel twips = desktop.Twips();
-    const PixelSize limit = desktop.MaxWindowSize();
-    // The window's own edges lie outside the screen: 10 twips beyond the top left, 50 beyond
-    // the bottom right.
-    const std::int64_t width = std::max(work.width, screen.width);
-    const std::int64_t height = std::max(work.height, screen.height);
-    const std::int64_t left = WindowPlacement::ToPixels(-10, twips.x);
-    const std::int64_t top = WindowPlacement::ToPixels(-10, twips.y);
-    const std::int64_t outerWidth =
-        std::min<std::int64_t>(width + WindowPlacement::ToPixels(60, twips.x), limit.width);
-    const std::int64_t outerHeight =
-        std::min<std::int64_t>(height + WindowPlacement::ToPixels(60, twips.y), limit.height);
-    if (outerWidth >= 1 && outerHeight >= 1) {
-        m_frmAdvertisement->Resize(static_cast<std::int32_t>(outerWidth),
-                                   static_cast<std::int32_t>(outerHeight));
-    }
-    m_frmAdvertisement->Move(static_cast<std::int32_t>(left), static_cast<std::int32_t>(top));
-}
-
 void Advertisements::ShowAds() {
     if (!EnsureWindow()) {
         return;  // no display: nothing to show
     }
+    // The window covers the screen by itself, and fits itself again when the display changes.
     m_frmAdvertisement->SetTopmost(true);
-    FitToScreen();
     m_frmAdvertisement->Show(true);
     // Each showing starts with the first advertisement, at once.
     m_index = 0;

@@ -56,7 +56,6 @@ class Advertisements : public Advertising, private BrowserWindowEvents {
     void OnIdleTick();
     void OnRotationTick();
     bool EnsureWindow();
-    void FitToScreen();
     void ShowAds();
     void HideAds();
     void Dismiss();

@@ -35,6 +35,7 @@ bool frmHtmlMessage::EnsureWindow() {
     }
     BrowserWindowSpec spec;
     spec.caption = kCaption;
+    spec.formName = "frmHtmlMessage";
     spec.framed = true;
     spec.blockContextMenu = true;
     // The click handler answers false: a link on the message page goes nowhere.
@@ -301,7 +302,10 @@ void frmHtmlMessage::SecureClose(const std::string& entered) {
         return;
     }
     Logger::Info("closing the agent refused: wrong password");
-    // The window stays with its page.
+    // The window stays with its page; the box runs the loop until it is closed.
+    if (KioskScreens* screens = m_screens ? m_screens() : nullptr) {
+        screens->ShowMessageBox("Wrong password", kCaption);
+    }
 }
 
 void frmHtmlMessage::StopAgent() {

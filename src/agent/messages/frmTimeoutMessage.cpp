@@ -48,6 +48,9 @@ bool frmTimeoutMessage::Load() {
     }
     BrowserWindowSpec spec;
     spec.caption = "Timeout Message";
+    spec.formName = "frmTimeoutMessage";
+    // Never activated: the customer's window keeps the focus under it.
+    spec.kind = WindowKind::Strip;
     spec.framed = false;
     spec.blockContextMenu = true;
     spec.cancelClickDefault = true;

@@ -47,10 +47,9 @@ TEST_F(IdleAds, AnIdleWorkstationRotatesTheAdsInOrderSkippingThoseThatDoNotShow)
     FakeBrowserWindow& window = *AdWindow();
     EXPECT_TRUE(window.active);
     EXPECT_TRUE(window.topmost);
-    EXPECT_FALSE(window.spec.framed);
-    EXPECT_TRUE(window.spec.cancelClickDefault);
-    // Over the whole screen, its edges outside it.
-    EXPECT_EQ(window.bounds, (PixelRect{-1, -1, 1028, 772}));
+    EXPECT_EQ(window.spec.kind, WindowKind::Advertisement);
+    EXPECT_EQ(h.screens.GrabHolder(), &window);  // it holds the keyboard while it shows
+    EXPECT_EQ(window.bounds, (PixelRect{0, 0, 1024, 768}));
     EXPECT_EQ(Shown(), (Strings{"http://ads/1"}));  // the first at once
     h.loop.Advance(9999);
     EXPECT_TRUE(Shown().empty());
@@ -72,6 +71,7 @@ TEST_F(IdleAds, AKeyOrAClickEndsThemBlanksThePageAndRestartsTheCount) {
     AdWindow()->Key(65);
     h.Settle();
     EXPECT_FALSE(Showing());
+    EXPECT_NE(h.screens.GrabHolder(), AdWindow());
     EXPECT_GE(AdWindow()->stops, 1);
     EXPECT_EQ(Shown(), (Strings{"about:blank"}));
     EXPECT_FALSE(h.advertising->tmrAdDuration().Running());

@@ -246,6 +246,9 @@ TEST_F(SecureClose, OnlyTheStoredPasswordStopsTheAgentAndAnEmptyOneNeverDoes) {
     Click("cmdSecureClose");
     EXPECT_EQ(h.host.stopRequests, 0);
     EXPECT_TRUE(window->visible);
+    EXPECT_EQ(
+        h.screens.messageBoxes,
+        (std::vector<std::pair<std::string, std::string>>{{"Wrong password", "Ko Workstation"}}));
     Type("Owl-7");
     Click("cmdSecureClose");
     EXPECT_EQ(h.host.stopRequests, 1);

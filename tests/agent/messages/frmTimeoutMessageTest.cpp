@@ -68,7 +68,7 @@ TEST_F(TimeoutStrip, RisesHoldsTheServersSecondsAndSinksWithoutTakingTheFocus) {
     h.Server("33|");
     FakeBrowserWindow* strip = Strip();
     ASSERT_NE(strip, nullptr);
-    EXPECT_FALSE(strip->spec.framed);
+    EXPECT_EQ(strip->spec.kind, WindowKind::Strip);
     EXPECT_EQ(strip->navigations.back(), "http://10.0.0.1:8080/ws/wsTimeoutMessage.asp?msgID=502");
     EXPECT_TRUE(strip->visible);
     EXPECT_TRUE(strip->topmost);
