@@ -1,7 +1,8 @@
 #include "platform/win32/Win32SoundPlayer.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 
 #include "shared/Logger.h"
 
