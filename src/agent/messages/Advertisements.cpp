@@ -70,7 +70,11 @@ void Advertisements::Unload() {
 }
 
 void Advertisements::OnIdleTick() {
-    if (!m_profile.Playable()) {
+    // Advertising is for a free workstation: never over a customer's work or without a server,
+    // whichever path left the count running into such a state.
+    wsClient* client = m_client ? m_client() : nullptr;
+    const bool free = client != nullptr && client->wsState != 1 && client->wsState != -1;
+    if (!m_profile.Playable() || !free) {
         m_tmrAdvertisement.SetEnabled(false);
         return;
     }

@@ -148,7 +148,12 @@ TEST_F(IdleAds, LongIdleTimesAndDurationsAreKeptWhole) {
 }
 
 TEST_F(IdleAds, ASessionStoresTheProfileAndTheLinkComingBackRestartsTheCount) {
+    // A count left running when the customer logs on never shows over the customer's work.
+    h.Server("32|30|1|http://ads/1|10");
     h.Status(1);
+    h.loop.Advance(60000);
+    EXPECT_FALSE(Showing());
+    EXPECT_FALSE(h.advertising->tmrAdvertisement().Running());
     h.Server("32|30|1|http://ads/1|10");
     h.loop.Advance(60000);
     EXPECT_FALSE(Showing());
