@@ -148,8 +148,7 @@ void Advertisements::HideAds() {
     }
     if (m_frmAdvertisement->IsVisible()) {
         // A hidden advertisement neither loads nor plays on.
-        m_frmAdvertisement->Stop();
-        m_frmAdvertisement->Navigate("about:blank");
+        m_frmAdvertisement->Blank();
         m_frmAdvertisement->Hide();
     }
 }

@@ -222,13 +222,12 @@ void frmHtmlMessage::FallBack() {
     }
     Logger::Info("message " + m_current->msgID +
                  ": the server's message page did not come; showing the message here");
-    m_window->Stop();
     // The box is written into a blank document once it has loaded: only a loaded document
-    // reports the clicks on its buttons.
+    // reports the clicks on its buttons. Blanking also stops the late page.
     m_page = Page::Fallback;
     m_address = "about:blank";
     m_pageShown = false;
-    m_window->Navigate(m_address);
+    m_window->Blank();
     m_binding.Release();
 }
 
@@ -251,8 +250,9 @@ void frmHtmlMessage::OnDocumentComplete(const DocumentInfo& document) {
                 }
                 return;
             case Page::Server:
-                if (document.location != m_address) {
-                    // The page failed (the engine shows where it is, not what was asked).
+                if (document.failed || document.location != m_address) {
+                    // No page, an error status, or an engine that shows where it is rather
+                    // than what was asked: the customer gets the local box instead.
                     FallBack();
                     return;
                 }

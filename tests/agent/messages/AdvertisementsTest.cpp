@@ -72,7 +72,7 @@ TEST_F(IdleAds, AKeyOrAClickEndsThemBlanksThePageAndRestartsTheCount) {
     h.Settle();
     EXPECT_FALSE(Showing());
     EXPECT_NE(h.screens.GrabHolder(), AdWindow());
-    EXPECT_GE(AdWindow()->stops, 1);
+    EXPECT_EQ(AdWindow()->blanks, 1);
     EXPECT_EQ(Shown(), (Strings{"about:blank"}));
     EXPECT_FALSE(h.advertising->tmrAdDuration().Running());
     // Hidden, nothing loads; the count starts again from the dismissal.

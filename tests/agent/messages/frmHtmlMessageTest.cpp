@@ -180,7 +180,7 @@ TEST(MessageWindow, AServerPageThatFailsOrNeverComesGivesWayToALocalBox) {
         boxAt = h.loop.NowMs() - start;
         EXPECT_TRUE(Contains(window->bodyHtml, "http://games.example/"));
         EXPECT_TRUE(Contains(window->bodyHtml, "id=\"cmdCancel\""));
-        EXPECT_GE(window->stops, 1);
+        EXPECT_GE(window->blanks, 1);
         window->document = LocalBox(true);
         window->Click("cmdCancel");
     });
