@@ -10,7 +10,7 @@ export ROOT
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
     libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev
     pkg-config libwebkit2gtk-4.1-dev libsystemd-dev libx11-dev libxres-dev libxss-dev
-    libsqlite3-dev)
+    libsqlite3-dev libcanberra-dev)
 # Workstation control's adapter tests: a private D-Bus with a stand-in login manager (Python).
 control_test_packages=(dbus-daemon python3-dbus python3-gi)
 # wine32 (Debian's i386 architecture) runs the XP-bound i686 programs.

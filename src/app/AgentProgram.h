@@ -26,9 +26,10 @@ struct RoleDecision {
     ServiceConfig settings;
 };
 
-// Decides this copy's role the way the service host does when it is not told --foreground.
-RoleDecision DecideRole(RegistryPrimitives& registry, ServiceManager& services, SystemInfo& system,
-                        const std::string& serviceCommandLine);
+// Decides this copy's role the way the service host does when it is not told --foreground. The
+// loop runs the second-instance message, where one is shown.
+RoleDecision DecideRole(EventLoop& loop, RegistryPrimitives& registry, ServiceManager& services,
+                        SystemInfo& system, const std::string& serviceCommandLine);
 
 // The service settings for a copy that runs the host role without the Load decision
 // (--foreground): defaults on Windows 9x, which has no service control.

@@ -107,7 +107,11 @@ int Main(int argc, char** argv) {
         return RunForeground(registry, services, system,
                              ko::ReadServiceSettings(registry, system).controls);
     }
-    const ko::RoleDecision decision = ko::DecideRole(registry, services, system, "");
+    ko::RoleDecision decision;
+    {
+        ko::Win32EventLoop loop;
+        decision = ko::DecideRole(loop, registry, services, system, "");
+    }
     switch (decision.role) {
         case Role::Close:
             return 0;
@@ -173,8 +177,11 @@ int Main(int argc, char** argv) {
                              ko::ReadServiceSettings(registry, system).controls);
     }
     std::string self = system.ProgramFolder() + "/" + system.ExecutableName();
-    const ko::RoleDecision decision =
-        ko::DecideRole(registry, services, system, self + " --foreground");
+    ko::RoleDecision decision;
+    {
+        ko::LinuxEventLoop loop;
+        decision = ko::DecideRole(loop, registry, services, system, self + " --foreground");
+    }
     switch (decision.role) {
         case Role::Close:
         case Role::ServiceHost:

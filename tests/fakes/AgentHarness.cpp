@@ -16,6 +16,26 @@ AgentCapabilities AgentHarness::MakeCapabilities(KioskKind kind) {
     if (kind == KioskKind::Recording) {
         return all;
     }
+    if (kind == KioskKind::WithMessages) {
+        auto shownScreens = [this]() -> KioskScreens* {
+            return kiosk != nullptr ? kiosk->Screens() : nullptr;
+        };
+        messages = std::make_unique<frmHtmlMessage>(loop, globals, shownScreens);
+        messages->SetStopAgent([this] { form.StopKoService(); });
+        timeout = std::make_unique<frmTimeoutMessage>(loop, globals, sound, shownScreens, [this] {
+            return kiosk != nullptr ? kiosk->MainWidth() : 0;
+        });
+        advertising = std::make_unique<Advertisements>(loop, globals, shownScreens,
+                                                       [this] { return form.Client(); });
+        kiosk = std::make_unique<Kiosk>(loop, globals, registryModule, *messages, *advertising,
+                                        recorder, &screensSource);
+        kiosk->AddOtherForm([this] { timeout->Unload(); });
+        kiosk->AddOtherForm([this] { advertising->Unload(); });
+        return AgentCapabilities{*kiosk,           *kiosk,       all.lock,    all.power,
+                                 all.applications, all.policies, all.profile, all.hooks,
+                                 all.cleanup,      *messages,    *timeout,    *advertising,
+                                 all.watcher};
+    }
     kiosk = std::make_unique<Kiosk>(loop, globals, registryModule, recorder, recorder, recorder,
                                     &screensSource);
     return AgentCapabilities{*kiosk,           *kiosk,       all.lock,    all.power,

@@ -8,10 +8,14 @@
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/frmLogon.h"
 #include "agent/kiosk/Kiosk.h"
+#include "agent/messages/Advertisements.h"
+#include "agent/messages/frmHtmlMessage.h"
+#include "agent/messages/frmTimeoutMessage.h"
 #include "fakes/FakeEventLoop.h"
 #include "fakes/FakeKioskScreens.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSocket.h"
+#include "fakes/FakeSoundPlayer.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/RecordingCapabilities.h"
 #include "platform/Platform.h"
@@ -26,7 +30,9 @@ class AgentHarness {
   public:
     static constexpr const char* kSettingsKey = "SOFTWARE\\Ostrel Software\\Ostrel\\1\\NetConfig";
 
-    enum class KioskKind { Recording, OnFakeScreens };
+    // Recording: every screen is recorded. OnFakeScreens: the real kiosk on the fake screens.
+    // WithMessages: the kiosk with the real message window, time-out strip and advertising.
+    enum class KioskKind { Recording, OnFakeScreens, WithMessages };
     explicit AgentHarness(KioskKind kind = KioskKind::Recording);
 
     void SetNetConfig(const std::string& name, const std::string& value);
@@ -55,6 +61,10 @@ class AgentHarness {
     AgentGlobals globals;
     FakeKioskScreens screens{loop};
     FakeScreensSource screensSource{screens};
+    FakeSoundPlayer sound;
+    std::unique_ptr<frmHtmlMessage> messages;
+    std::unique_ptr<frmTimeoutMessage> timeout;
+    std::unique_ptr<Advertisements> advertising;
     std::unique_ptr<Kiosk> kiosk;
     AgentCapabilities caps;
     WindowsLogonSettings logonSettings{registryModule, globals};

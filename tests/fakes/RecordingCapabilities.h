@@ -11,6 +11,9 @@
 #include "agent/core/PendingCapabilities.h"
 #include "agent/kiosk/BillingDisplay.h"
 #include "agent/kiosk/KioskWindow.h"
+#include "agent/messages/Advertising.h"
+#include "agent/messages/MessageWindow.h"
+#include "agent/messages/TimeoutWarning.h"
 
 namespace ko {
 
@@ -19,7 +22,10 @@ namespace ko {
 class RecordingCapabilities : public PendingCapabilities,
                               public WatcherChannel,
                               public KioskWindow,
-                              public BillingDisplay {
+                              public BillingDisplay,
+                              public MessageWindow,
+                              public TimeoutWarning,
+                              public Advertising {
   public:
     // The kiosk, as the state logic drives it.
     void Navigate(const std::string& url) override {
@@ -77,7 +83,9 @@ class RecordingCapabilities : public PendingCapabilities,
     // The message window is modal: whatever the test puts here runs while it is shown.
     void ShowForm(const std::string& kind, const std::string& msgEnglish, const std::string& msgID,
                   const std::string& msgParametar, std::int16_t msgBoxStyle) override {
-        PendingCapabilities::ShowForm(kind, msgEnglish, msgID, msgParametar, msgBoxStyle);
+        (void)msgParametar;
+        (void)msgBoxStyle;
+        Note("message window " + kind + " " + msgID + " " + msgEnglish);
         if (whileMessageShown) {
             auto during = std::exchange(whileMessageShown, nullptr);
             during();
@@ -86,6 +94,17 @@ class RecordingCapabilities : public PendingCapabilities,
 
     // The customer's answer to the message window's question.
     bool KoActionApproved() const override { return approved; }
+    // The message window, the strip and the advertising window each unload; one override
+    // records them all.
+    void Unload() override { Note("unload window"); }
+    // The time-out strip and its sound.
+    void ShowTimeoutWindow() override { Note("time-out warning"); }
+    void PlayTimeoutSound() override { Note("time-out sound"); }
+    // Advertising.
+    void DeactivateAdvertisements() override { Note("deactivate advertisements"); }
+    void ResetAdTimers() override { Note("reset advertisement timers"); }
+    void SaveAdProfile() override { Note("advertisement profile"); }
+    void StartAdTimer() override { Note("start advertisement timer"); }
 
     bool Saw(const std::string& call) const;
     int Count(const std::string& call) const;

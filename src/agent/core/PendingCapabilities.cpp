@@ -18,11 +18,6 @@ void PendingCapabilities::EnableCtrlAltDel(int state) {
     Note(state != 0 ? "secure-attention keys enabled" : "secure-attention keys disabled");
 }
 
-void PendingCapabilities::ShowForm(const std::string& kind, const std::string& msgEnglish,
-                                   const std::string& msgID, const std::string&, std::int16_t) {
-    Note("message window " + kind + " " + msgID + " " + msgEnglish);
-}
-
 void PendingCapabilities::LoadProfile(const std::string& url) {
     Note("load profile " + url);
     static const std::string kLogoff = "&action=Logoff";

@@ -9,9 +9,6 @@
 #include "agent/control/PowerControl.h"
 #include "agent/control/ProfileLoader.h"
 #include "agent/control/WorkstationLock.h"
-#include "agent/messages/Advertising.h"
-#include "agent/messages/MessageWindow.h"
-#include "agent/messages/TimeoutWarning.h"
 #include "shared/WatcherChannel.h"
 
 namespace ko {
@@ -24,10 +21,7 @@ class PendingCapabilities : public WorkstationLock,
                             public PolicyControl,
                             public ProfileLoader,
                             public HookControl,
-                            public CleanupControl,
-                            public MessageWindow,
-                            public TimeoutWarning,
-                            public Advertising {
+                            public CleanupControl {
   public:
     // The channel the stand-in profile handler tells the watcher through; none: nothing is told.
     void SetWatcher(WatcherChannel* watcher) { m_watcher = watcher; }
@@ -66,19 +60,6 @@ class PendingCapabilities : public WorkstationLock,
     void RemoveHooks() override { Note("remove hooks"); }
     // CleanupControl
     void DeleteMyDocuments() override { Note("delete documents"); }
-    // MessageWindow
-    void ShowForm(const std::string& kind, const std::string& msgEnglish, const std::string& msgID,
-                  const std::string& msgParametar, std::int16_t msgBoxStyle) override;
-    // The message window is not built yet: no question is ever answered yes.
-    bool KoActionApproved() const override { return false; }
-    void Unload() override { Note("unload message window"); }
-    // TimeoutWarning
-    void ShowTimeoutWindow() override { Note("time-out warning"); }
-    void PlayTimeoutSound() override { Note("time-out sound"); }
-    // Advertising
-    void DeactivateAdvertisements() override { Note("deactivate advertisements"); }
-    void ResetAdTimers() override { Note("reset advertisement timers"); }
-    void SaveAdProfile() override { Note("advertisement profile"); }
 
   protected:
     // Every call comes through here; the default writes it to the log.

@@ -56,12 +56,14 @@ wsClient::wsClient(ServerLink& link, AgentCapabilities& capabilities, AgentGloba
 void wsClient::SplitFields(const std::string& text) {
     std::size_t index = 1;
     MessageFields[1].clear();
+    MessageFieldCount = 1;
     for (char c : text) {
         if (c == '|') {
             ++index;
             if (index > kMaxField) {
                 return;  // fields past 300 do not exist; the rest of the text is ignored
             }
+            MessageFieldCount = index;
             MessageFields[index].clear();
         } else {
             MessageFields[index].push_back(c);
@@ -270,6 +272,7 @@ void wsClient::updateState() {
             m_caps.lock.LockWorkstation();
             if (oldWsState == -1) {
                 m_caps.lock.EnableCtrlAltDel(0);
+                RestartIdleCount();
             }
             break;
         case 1:
@@ -289,10 +292,20 @@ void wsClient::updateState() {
             break;
         case 13:
             m_caps.lock.LockWorkstation();
+            if (oldWsState == -1) {
+                RestartIdleCount();
+            }
             break;
         default:
             break;  // other states get only the common actions
     }
+}
+
+void wsClient::RestartIdleCount() {
+    // Back from a lost link the workstation was locked all along, so the lock does not start the
+    // advertisements' idle count again; without this a dropped link would end advertising until
+    // the next customer.
+    m_caps.advertising.StartAdTimer();
 }
 
 void wsClient::StartSession() {

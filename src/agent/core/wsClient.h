@@ -65,6 +65,8 @@ class wsClient {
     // Fields of the last server message: index 1 is the code; index 0 is never filled. Fields
     // that a message does not reach keep their values from earlier messages.
     std::array<std::string, kMaxField + 1> MessageFields;
+    // How many fields the last server message carried (the code included).
+    std::size_t MessageFieldCount = 0;
 
     // Routes one decoded server message by its code.
     void process(const std::string& text);
@@ -102,6 +104,7 @@ class wsClient {
     void ApplyOptions();
     void SendApplicationList();
     void StartSession();
+    void RestartIdleCount();
 
     ServerLink& m_link;
     AgentCapabilities& m_caps;

@@ -94,6 +94,11 @@ std::string Kiosk::IsOwnWindow(std::uint64_t handle) {
     return m_context.screens != nullptr ? m_context.screens->FormOfWindow(handle) : std::string();
 }
 
+std::int32_t Kiosk::MainWidth() const {
+    const BrowserWindow* window = m_main.Window();
+    return window != nullptr ? window->Bounds().width : 0;
+}
+
 std::vector<std::pair<std::string, std::string>> Kiosk::BillingTexts() const {
     std::vector<std::pair<std::string, std::string>> texts;
     const wsClient* client = m_context.client;

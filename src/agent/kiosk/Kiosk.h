@@ -42,6 +42,11 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
 
     bool Supported() const { return m_supported; }
     bool HasScreens() const { return m_context.screens != nullptr; }
+    // The screens while a display shows the kiosk, else null.
+    KioskScreens* Screens() const { return m_context.screens; }
+    wsClient* Client() const { return m_context.client; }
+    // The main window's width in pixels; 0 while it has no window.
+    std::int32_t MainWidth() const;
 
     // KioskWindow
     void SetClient(wsClient* client, ServerLink* link) override;

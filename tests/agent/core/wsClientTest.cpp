@@ -227,8 +227,11 @@ TEST(wsClientState, FirstStatusShowsTheMainPageAndTellsTheServerItIsBack) {
     h.StartConnected();
     h.Status(0);
     EXPECT_EQ(h.Sent(), (Strings{"36|", " 25|"}));
+    // Back from no server the workstation was locked already: the advertisements' idle count
+    // starts here, as the lock does not start it again.
     EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 0",
-                                          "lock workstation", "secure-attention keys disabled"}));
+                                          "lock workstation", "secure-attention keys disabled",
+                                          "start advertisement timer"}));
     EXPECT_EQ(h.Client().currentUser, "alice");
     EXPECT_EQ(h.Client().AllocatedTime, 60);
     EXPECT_EQ(h.Client().AllocatedAmount, Currency{50000});
@@ -295,7 +298,8 @@ TEST(wsClientState, StateTwoLocksAndEndsASession) {
     h.StartConnected();
     h.Status(2);  // straight from no server
     EXPECT_EQ(h.recorder.Take(), (Strings{"show page " + kMain, "to the watcher KOW_Update_State 2",
-                                          "lock workstation", "secure-attention keys disabled"}));
+                                          "lock workstation", "secure-attention keys disabled",
+                                          "start advertisement timer"}));
     h.Status(0);
     h.Status(2);
     EXPECT_FALSE(h.recorder.Saw(logoff));
@@ -341,9 +345,9 @@ TEST(wsClientState, OtherStatesActAsTheServerSays) {
     AgentHarness h;
     h.StartConnected();
     h.Status(13);
-    EXPECT_EQ(
-        h.recorder.Take(),
-        (Strings{"show page " + kMain, "to the watcher KOW_Update_State 13", "lock workstation"}));
+    EXPECT_EQ(h.recorder.Take(),
+              (Strings{"show page " + kMain, "to the watcher KOW_Update_State 13",
+                       "lock workstation", "start advertisement timer"}));
     h.Status(6);
     EXPECT_TRUE(h.recorder.Saw("shut down"));
     h.Status(10);

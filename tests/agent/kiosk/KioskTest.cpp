@@ -304,7 +304,7 @@ TEST(KioskCommands, TheMainPageCommandsOpenTheirForms) {
     EXPECT_TRUE(h.Main().topmost);
     EXPECT_TRUE(h.Main().active);
     EXPECT_EQ(h.screens.GrabHolder(), &h.Main());
-    EXPECT_TRUE(h.recorder.Saw("unload message window"));
+    EXPECT_TRUE(h.recorder.Saw("unload window"));
     h.kiosk->GrabKeyboard(false);
     EXPECT_EQ(h.screens.GrabHolder(), nullptr);
 }
@@ -321,7 +321,7 @@ TEST(KioskCommands, LogoffSendsTwoOnlyOnAYesWhileTheCustomerIsStillLoggedOn) {
     h.ClickMain("cmdLogoff");  // declined
     EXPECT_EQ(h.recorder.Take(),
               (Strings{"message window ShowMessage 503 Are you sure you want to logoff?",
-                       "unload message window"}));
+                       "unload window"}));
     EXPECT_TRUE(h.SentSoon().empty());
 
     h.recorder.whileMessageShown = [&h] { h.recorder.approved = true; };

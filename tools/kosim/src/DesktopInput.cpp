@@ -23,6 +23,7 @@ std::string DesktopInput::TitleFor(const std::string& page) {
         {"wscustomerhistory.asp", "^Customer History$"},
         {"wssessionhistory.asp", "^Customer History$"},
         {"wsmessage.asp", "^Ko Workstation$"},
+        {"wsadvert.asp", "^Advertisement$"},
     };
     auto it = titles.find(page);
     return it == titles.end() ? std::string() : it->second;

@@ -29,6 +29,15 @@ std::string NoticePages::Timeout(const CafeData& data, const std::string& remain
     return HtmlPage::Document("Time-out", body, nullptr, "strip");
 }
 
+// Two links an idle workstation must never follow: a click ends advertising instead, and a new
+// window would open outside the kiosk. Their fetches show in the log if one ever does.
+std::string NoticePages::AdvertisementLinks(std::size_t index) {
+    const std::string target = "/ws/wsAdLink.asp?ad=" + std::to_string(index + 1);
+    return "<p class=\"sub\"><a id=\"adLink\" href=\"" + target +
+           "\">More about it</a> &middot; <a id=\"adNewWindow\" href=\"" + target +
+           "&amp;window=new\" target=\"_blank\">Open in a new window</a></p>";
+}
+
 std::string NoticePages::Advertisement(const CafeData& data, std::size_t index) {
     if (index >= data.advertisements.size()) {
         return NotFound("advertisement " + std::to_string(index + 1));
@@ -39,7 +48,8 @@ std::string NoticePages::Advertisement(const CafeData& data, std::size_t index) 
                        "</h1><p class=\"sub\" "
                        "style=\"font-size:26px\">" +
                        HtmlPage::Escape(ad.text) + "</p><p class=\"sub\">" +
-                       HtmlPage::Escape(data.cafeName) + "</p></div>";
+                       HtmlPage::Escape(data.cafeName) + "</p>" + AdvertisementLinks(index) +
+                       "</div>";
     return HtmlPage::Document(ad.title, body);
 }
 

@@ -19,6 +19,9 @@ class NoticePages {
     static std::string Advertisement(const CafeData& data, std::size_t index);
     static std::string Overview(const CafeData& data, const std::vector<Workstation>& stations);
     static std::string NotFound(const std::string& path);
+
+  private:
+    static std::string AdvertisementLinks(std::size_t index);
 };
 
 }  // namespace ko

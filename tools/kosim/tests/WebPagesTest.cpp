@@ -132,6 +132,10 @@ TEST_F(WebPagesTest, TheProfilesLeaveOutEmptySectionsAndBlankEntries) {
 TEST_F(WebPagesTest, AdvertisementsAndUnknownPages) {
     EXPECT_EQ(Get("/ws/wsAdvert.asp", {{"ad", "1"}}).status, 200);
     EXPECT_TRUE(Has(Get("/ws/wsAdvert.asp", {{"ad", "1"}}).body, "Coffee"));
+    // A link and a link to a new window, which an idle workstation must never follow.
+    const std::string ad = Get("/ws/wsAdvert.asp", {{"ad", "1"}}).body;
+    EXPECT_TRUE(Has(ad, "id=\"adLink\" href=\"/ws/wsAdLink.asp?ad=1\""));
+    EXPECT_TRUE(Has(ad, "target=\"_blank\""));
     EXPECT_EQ(Get("/ws/wsAdvert.asp", {{"ad", "9"}}).status, 404);
     EXPECT_EQ(Get("/ws/wsAdvert.asp", {{"ad", "x"}}).status, 404);
     EXPECT_EQ(Get("/ws/nothing.asp").status, 404);
