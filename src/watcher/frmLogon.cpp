@@ -14,8 +14,7 @@ namespace ko::watcher {
 
 using Message = MessageChannel::Message;
 
-frmLogon::frmLogon(WatcherPlatform& platform)
-    : m_platform(platform), m_channel(platform.channel) {}
+frmLogon::frmLogon(WatcherPlatform& platform) : m_platform(platform), m_channel(platform.channel) {}
 
 frmLogon::~frmLogon() {
     Release();
@@ -40,10 +39,12 @@ bool frmLogon::Load() {
         [this] { CreateIECollection(); }, [this] { Unload(); });
     m_platform.browsers.SetHandler(m_client.get());
     // The agent records there the full path of every program whose window it has seen.
-    m_jobs = std::make_unique<SessionJobs>(
-        m_platform.loop, m_platform.shell, [&registry](const std::string& fileName) {
-            return registry.ReadSetting("AppPath", fileName, "");
-        });
+    m_jobs = std::make_unique<SessionJobs>(m_platform.loop, m_platform.shell,
+                                           [&registry](const std::string& fileName) {
+                                               return registry.ReadSetting("AppPath", fileName, "");
+                                           });
+    // The numbers of the messages that will arrive must be known before the first arrives.
+    m_channel.RegisterAll();
     if (m_platform.channel.CreateOwnWindow(MessageChannel::kWatcherWindowName, this)) {
         m_ownWindow = m_platform.channel.OwnWindow();
     } else {
@@ -161,7 +162,11 @@ void frmLogon::Later(const char* what, std::function<void()> work) {
 
 void frmLogon::OnWindowMessage(const ChannelPort::Incoming& incoming) {
     Guarded("frmLogon message", [&] {
-        const std::optional<Message> message = m_channel.Identify(incoming.number);
+        std::optional<Message> message = m_channel.Identify(incoming.number);
+        if (!message && m_channel.RegisterAll()) {
+            // A name that failed to register at the start may have a number by now.
+            message = m_channel.Identify(incoming.number);
+        }
         if (!message || !m_loaded) {
             return;
         }
@@ -192,7 +197,8 @@ void frmLogon::OnWindowMessage(const ChannelPort::Incoming& incoming) {
                 Later("CreateIECollection", [this] { CreateIECollection(); });
                 return;
             case Message::KOW_Run_Application:
-                Later("KoRunScript", [this, command = incoming.text] { m_jobs->KoRunScript(command); });
+                Later("KoRunScript",
+                      [this, command = incoming.text] { m_jobs->KoRunScript(command); });
                 return;
             default:
                 return;  // the agent's own messages are not for this window

@@ -52,7 +52,8 @@ void wsClient::URLNavigation(const std::string& address, bool& cancel) {
         if (life.expired()) {
             return;
         }
-        Guarded("refusal notice", [&] { m_send(MessageChannel::Message::KOW_DISALLOWEDURL, text); });
+        Guarded("refusal notice",
+                [&] { m_send(MessageChannel::Message::KOW_DISALLOWEDURL, text); });
     });
 }
 

@@ -53,7 +53,9 @@ class wsClient : public BrowserTracking::Handler {
     // Reports a completed navigation to the agent, which passes it on to the server when the
     // cafe wants visited addresses.
     void NavigateComplete(const std::string& address) override;
-    void BeforeNavigate(const std::string& url, bool& cancel) override { URLNavigation(url, cancel); }
+    void BeforeNavigate(const std::string& url, bool& cancel) override {
+        URLNavigation(url, cancel);
+    }
 
     // "http://" + server + ":" + port + "/ws/wsLogonSettings.asp?wsName=" + the workstation name.
     std::string LogonSettingsAddress() const;
