@@ -6,6 +6,7 @@
 
 #include "agent/control/WindowsLogonSettings.h"
 #include "agent/core/AgentCapabilities.h"
+#include "agent/core/AgentChannel.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/ServiceLoader.h"
@@ -20,21 +21,29 @@
 
 namespace ko {
 
-int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
-             ServiceManager& services, ServiceHost& host, SystemInfo& system) {
+int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
+             RegistryPrimitives& registry, ServiceManager& services, ServiceHost& host,
+             SystemInfo& system) {
     Platform platform{loop, socket, registry, services, host, system};
     RegistryModule registryModule(registry);
     ProgramSettings settings(registry);
     PendingCapabilities pending;
     AgentGlobals globals;
+    // The agent's end of the channel to the session watcher; it reads the client the start
+    // routine makes.
+    frmLogon* formAccess = nullptr;
+    AgentChannel watcher(loop, channel, pending,
+                         [&formAccess] { return formAccess ? formAccess->Client() : nullptr; });
+    pending.SetWatcher(&watcher);
     // The screens of this platform; headless (no display) the kiosk reports itself not supported
     // and everything else runs.
     std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
-    Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, screens.get());
+    Kiosk kiosk(loop, globals, registryModule, pending, pending, watcher, screens.get());
     AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
+                           pending, pending, pending, pending, pending, watcher};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
+    formAccess = &form;
     host.Attach(loop, form);
     return loop.Run();
 }

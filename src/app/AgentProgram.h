@@ -8,6 +8,7 @@ namespace ko {
 
 class EventLoop;
 class TcpClientSocket;
+class ChannelPort;
 class RegistryPrimitives;
 class ServiceManager;
 class ServiceHost;
@@ -15,8 +16,9 @@ class SystemInfo;
 
 // Wires the agent core onto the adapters the program chose and runs it until it stops. Runs on
 // the thread that owns the loop.
-int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& registry,
-             ServiceManager& services, ServiceHost& host, SystemInfo& system);
+int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
+             RegistryPrimitives& registry, ServiceManager& services, ServiceHost& host,
+             SystemInfo& system);
 
 // This copy's role and the service settings that go with it.
 struct RoleDecision {

@@ -16,6 +16,7 @@
 
 #include "platform/win32/ScmServiceHost.h"
 #include "platform/win32/ScmServiceManager.h"
+#include "platform/win32/Win32ChannelPort.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32SystemInfo.h"
@@ -23,6 +24,7 @@
 #else
 #include <csignal>
 
+#include "platform/linux/LinuxChannelPort.h"
 #include "platform/linux/LinuxEventLoop.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxTcpClientSocket.h"
@@ -87,9 +89,10 @@ int RunForeground(ko::RegistryPrimitives& registry, ko::ServiceManager& services
                   ko::SystemInfo& system, int controls) {
     ko::Win32EventLoop loop;
     ko::WinsockClientSocket socket(loop);
+    ko::Win32ChannelPort channel(loop, GetModuleHandleA(nullptr));
     ko::ForegroundServiceHost host;
     host.SetControls(controls);
-    return ko::RunAgent(loop, socket, registry, services, host, system);
+    return ko::RunAgent(loop, socket, channel, registry, services, host, system);
 }
 
 int Main(int argc, char** argv) {
@@ -122,7 +125,8 @@ int Main(int argc, char** argv) {
         [&](ko::ScmServiceHost& host) {
             ko::Win32EventLoop loop;
             ko::WinsockClientSocket socket(loop);
-            int exitCode = ko::RunAgent(loop, socket, registry, services, host, system);
+            ko::Win32ChannelPort channel(loop, GetModuleHandleA(nullptr));
+            int exitCode = ko::RunAgent(loop, socket, channel, registry, services, host, system);
             host.Detach();  // before the loop goes: a late stop control must not post to it
             return exitCode;
         },
@@ -140,6 +144,8 @@ int RunForeground(ko::RegistryFileStore& registry, ko::ServiceManager& services,
                   ko::SystemInfo& system, int controls) {
     ko::LinuxEventLoop loop;
     ko::LinuxTcpClientSocket socket(loop);
+    // The watcher reaches the agent through a socket in the runtime folder.
+    ko::LinuxChannelPort channel(loop, ko::LinuxChannelPort::Side::Serving);
     ko::ForegroundServiceHost host;
     host.SetControls(controls);
     // systemd's stop and Ctrl+C are the service manager's Stop: the workstation is given back,
@@ -149,7 +155,7 @@ int RunForeground(ko::RegistryFileStore& registry, ko::ServiceManager& services,
     loop.OnSignal(SIGHUP, [] {});
     // The changes a handler makes go to the store file in one write after it returns.
     registry.DeferWritesTo(&loop);
-    int code = ko::RunAgent(loop, socket, registry, services, host, system);
+    int code = ko::RunAgent(loop, socket, channel, registry, services, host, system);
     registry.DeferWritesTo(nullptr);
     return code;
 }

@@ -15,6 +15,7 @@ namespace ko {
 // Every capability call, in order, as a short text ("lock workstation", "show page <url>"). The
 // kiosk remembers the address it was sent to, so the state logic can ask where the browser is.
 class RecordingCapabilities : public PendingCapabilities,
+                              public WatcherChannel,
                               public KioskWindow,
                               public BillingDisplay {
   public:
@@ -47,6 +48,14 @@ class RecordingCapabilities : public PendingCapabilities,
     }
     void UnloadForms() override { Note("unload forms"); }
     void UpdateBillingInformation() override { Note("update billing information"); }
+    // The channel to the watcher.
+    void RegisterMessages() override { Note("register watcher messages"); }
+    void CreateMessageWindow(const std::string& windowName) override {
+        Note("create message window " + windowName);
+    }
+    void SendMessageToExe(const std::string& messageName, const std::string& text) override {
+        Note("to the watcher " + messageName + " " + text);
+    }
     AgentCapabilities All() {
         return AgentCapabilities{*this, *this, *this, *this, *this, *this, *this,
                                  *this, *this, *this, *this, *this, *this};

@@ -23,9 +23,15 @@ void PendingCapabilities::ShowForm(const std::string& kind, const std::string& m
     Note("message window " + kind + " " + msgID + " " + msgEnglish);
 }
 
-void PendingCapabilities::SendMessageToExe(const std::string& messageName,
-                                           const std::string& text) {
-    Note("to the watcher " + messageName + " " + text);
+void PendingCapabilities::LoadProfile(const std::string& url) {
+    Note("load profile " + url);
+    static const std::string kLogoff = "&action=Logoff";
+    const bool logoff = url.size() >= kLogoff.size() &&
+                        url.compare(url.size() - kLogoff.size(), kLogoff.size(), kLogoff) == 0;
+    if (m_watcher != nullptr && !logoff) {
+        m_watcher->SendMessageToExe("KOW_CUPOLICY", "");
+        m_watcher->SendMessageToExe("KOW_Update_State", "1");
+    }
 }
 
 }  // namespace ko

@@ -27,9 +27,11 @@ class PendingCapabilities : public WorkstationLock,
                             public CleanupControl,
                             public MessageWindow,
                             public TimeoutWarning,
-                            public Advertising,
-                            public WatcherChannel {
+                            public Advertising {
   public:
+    // The channel the stand-in profile handler tells the watcher through; none: nothing is told.
+    void SetWatcher(WatcherChannel* watcher) { m_watcher = watcher; }
+
     // WorkstationLock
     void LockWorkstation() override { Note("lock workstation"); }
     void UnlockWorkstation() override { Note("unlock workstation"); }
@@ -55,7 +57,9 @@ class PendingCapabilities : public WorkstationLock,
     void TargetLoggedOnUser() override { Note("target logged-on user"); }
     void ApplySameUserPolicy() override { Note("apply same user policy"); }
     // ProfileLoader
-    void LoadProfile(const std::string& url) override { Note("load profile " + url); }
+    // Until the profile handler is built, a logon profile counts as applied at once: the
+    // watcher is told to start filtering and that the session is in state 1.
+    void LoadProfile(const std::string& url) override;
     // HookControl
     void SetUpCurrentUser() override { Note("set up current user"); }
     void InstallHooks() override { Note("install hooks"); }
@@ -75,16 +79,13 @@ class PendingCapabilities : public WorkstationLock,
     void DeactivateAdvertisements() override { Note("deactivate advertisements"); }
     void ResetAdTimers() override { Note("reset advertisement timers"); }
     void SaveAdProfile() override { Note("advertisement profile"); }
-    // WatcherChannel
-    void RegisterMessages() override { Note("register watcher messages"); }
-    void CreateMessageWindow(const std::string& windowName) override {
-        Note("create message window " + windowName);
-    }
-    void SendMessageToExe(const std::string& messageName, const std::string& text) override;
 
   protected:
     // Every call comes through here; the default writes it to the log.
     virtual void Note(const std::string& what);
+
+  private:
+    WatcherChannel* m_watcher = nullptr;
 };
 
 }  // namespace ko
