@@ -87,11 +87,10 @@ bool frmLogon::Release() {
 
 void frmLogon::CreateIECollection() {
     const BrowserTracking::Status status = m_platform.browsers.CreateIECollection();
-    if (status != BrowserTracking::Status::Tracking && !m_trackingReported) {
+    // The adapter says itself where a platform cannot follow browsers at all.
+    if (status == BrowserTracking::Status::Failed && !m_trackingReported) {
         m_trackingReported = true;
-        Logger::Info(status == BrowserTracking::Status::NotSupported
-                         ? "browsers are not followed on this platform"
-                         : "the session's browser windows cannot be followed");
+        Logger::Info("the session's browser windows cannot be followed");
     }
 }
 

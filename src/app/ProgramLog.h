@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace ko {
+
+// Where a program's log lines go: stderr (and the debugger output on Windows), and the file
+// named by OSTREL_LOG_FILE. OSTREL_LOG=debug shows every step, OSTREL_LOG=error only failures;
+// the default shows what an operator wants to see.
+void SetUpProgramLog(const char* program);
+
+// A log line with the time of day, for stderr and log files.
+std::string StampLogLine(const std::string& program, const std::string& level,
+                         const std::string& text);
+
+}  // namespace ko
