@@ -209,6 +209,27 @@ TEST_F(frmLogonTest, StateOneFetchesTheSettingsOncePerSessionAndFiltersEveryBrow
     EXPECT_FALSE(m_browsers.Navigate("http://casino.example/"));
 }
 
+TEST_F(frmLogonTest, TheWholeAddressIsTestedAndOnlyWhatTravelsIsCut) {
+    agent.Start();
+    agent.state = 1;
+    m_xml.Serve(kSettingsUrl, ListOf("casino"));
+    ASSERT_TRUE(m_form.Load());
+    m_loop.Advance(10000);
+    agent.received.clear();
+
+    // The listed text lies beyond the 254 characters a message can carry.
+    const std::string address = "http://example.org/?" + std::string(300, 'x') + "&go=CASINO";
+    EXPECT_FALSE(m_browsers.Navigate(address));
+    m_loop.RunPosted();
+    ASSERT_EQ(agent.received.size(), 1u);
+    EXPECT_EQ(agent.received[0], "KOW_DISALLOWEDURL " + address.substr(0, 254));
+
+    // A visited address that long is reported with its first 254 characters.
+    const std::string visited = "http://example.org/?" + std::string(300, 'y');
+    EXPECT_TRUE(m_browsers.Navigate(visited));
+    EXPECT_EQ(agent.received.back(), "KOW_Disallowed_URL " + visited.substr(0, 254));
+}
+
 TEST_F(frmLogonTest, TextsThatNameNoStateAreIgnored) {
     agent.Start();
     ASSERT_TRUE(m_form.Load());
