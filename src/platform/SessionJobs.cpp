@@ -60,12 +60,16 @@ void SessionJobs::Queue(Job job) {
     m_queue.push_back(std::move(job));
     if (!m_running && m_queue.size() == 1) {
         // The caller is a message handler: the job starts once it has returned.
-        m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive)] {
-            if (auto still = alive.lock(); still && *still) {
-                StartNext();
-            }
-        });
+        PostNext();
     }
+}
+
+void SessionJobs::PostNext() {
+    m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive)] {
+        if (auto still = alive.lock(); still && *still) {
+            StartNext();
+        }
+    });
 }
 
 void SessionJobs::StartNext() {
@@ -80,7 +84,10 @@ void SessionJobs::StartNext() {
 
 void SessionJobs::JobDone() {
     m_running = false;
-    StartNext();
+    // Each job gets a loop turn of its own, so a long start list never holds the loop.
+    if (!m_queue.empty()) {
+        PostNext();
+    }
 }
 
 void SessionJobs::RunScript(const std::string& command) {

@@ -39,6 +39,7 @@ class SessionJobs {
     using Job = std::function<void()>;
 
     void Queue(Job job);
+    void PostNext();
     void StartNext();
     void JobDone();
     void RunScript(const std::string& command);

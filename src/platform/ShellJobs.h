@@ -48,8 +48,9 @@ class ShellJobs {
     // could be started.
     virtual bool Run(const std::string& command) = 0;
 
-    // The roots of the fixed (non-removable, local) disks, the system disk first. Every root ends
-    // with the path separator ("C:\", "/", "/home/").
+    // The roots of the fixed (non-removable, local) disks in the system's order (drive letters
+    // on Windows, the root first on Linux). Every root ends with the path separator ("C:\", "/",
+    // "/home/").
     virtual std::vector<std::string> FixedDriveRoots() = 0;
     // Opens directory (ending with the path separator) for reading; nullptr when it cannot be
     // read or is not a real directory.
