@@ -13,24 +13,12 @@
 #include <string>
 
 #include "LoopbackServer.h"
+#include "ProcStatus.h"
 #include "platform/linux/LinuxChannelPort.h"
 #include "platform/linux/LinuxEventLoop.h"
 #include "shared/MessageChannel.h"
 
 namespace {
-
-std::map<std::string, long> ProcStatus(int pid) {
-    std::map<std::string, long> values;
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        auto colon = line.find(':');
-        if (colon != std::string::npos) {
-            values[line.substr(0, colon)] = std::atol(line.c_str() + colon + 1);
-        }
-    }
-    return values;
-}
 
 // The agent's side: answers every announcement with state 0.
 class IdleAgent : public ko::ChannelPort::Receiver {
@@ -62,6 +50,7 @@ void RunFor(ko::LinuxEventLoop& loop, ko::EventLoop::TimerId timer, int ms) {
 
 int main(int argc, char** argv) {
     using namespace ko::test;
+    using ko::bench::ProcStatus;
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const std::string dir = "/tmp/ko-idle-watcher-" + std::to_string(getpid());
     std::system(("mkdir -p " + dir).c_str());

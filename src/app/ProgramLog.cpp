@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 
 #include "shared/Logger.h"
 
@@ -52,6 +53,18 @@ void SetUpProgramLog(const char* program) {
                 }
             }
         });
+}
+
+int RunLogged(const char* program, const std::function<int()>& main) {
+    SetUpProgramLog(program);
+    try {
+        return main();
+    } catch (const std::exception& e) {
+        Logger::Error(std::string("stopped by an unexpected failure: ") + e.what());
+    } catch (...) {
+        Logger::Error("stopped by an unexpected failure");
+    }
+    return 1;
 }
 
 std::string StampLogLine(const std::string& program, const std::string& level,

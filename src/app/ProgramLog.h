@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace ko {
@@ -8,6 +9,10 @@ namespace ko {
 // named by OSTREL_LOG_FILE. OSTREL_LOG=debug shows every step, OSTREL_LOG=error only failures;
 // the default shows what an operator wants to see.
 void SetUpProgramLog(const char* program);
+
+// Sets up the log, then runs the program's main; an unexpected failure is logged and ends the
+// program with code 1.
+int RunLogged(const char* program, const std::function<int()>& main);
 
 // A log line with the time of day, for stderr and log files.
 std::string StampLogLine(const std::string& program, const std::string& level,

@@ -161,13 +161,5 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ko::SetUpProgramLog("koagent");
-    try {
-        return Main(argc, argv);
-    } catch (const std::exception& e) {
-        ko::Logger::Error(std::string("stopped by an unexpected failure: ") + e.what());
-    } catch (...) {
-        ko::Logger::Error("stopped by an unexpected failure");
-    }
-    return 1;
+    return ko::RunLogged("koagent", [&] { return Main(argc, argv); });
 }

@@ -72,13 +72,5 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ko::SetUpProgramLog("kowatch");
-    try {
-        return Main(argc, argv);
-    } catch (const std::exception& e) {
-        ko::Logger::Error(std::string("stopped by an unexpected failure: ") + e.what());
-    } catch (...) {
-        ko::Logger::Error("stopped by an unexpected failure");
-    }
-    return 1;
+    return ko::RunLogged("kowatch", [&] { return Main(argc, argv); });
 }

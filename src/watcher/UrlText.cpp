@@ -2,22 +2,11 @@
 
 #include <algorithm>
 
+#include "shared/NumberRules.h"
+
 namespace ko::watcher {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // One round of percent decoding; false when nothing was decoded.
 bool DecodeOnce(std::string& text) {
@@ -26,8 +15,8 @@ bool DecodeOnce(std::string& text) {
     bool decoded = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = HexValue(text[i + 1]);
-            const int low = HexValue(text[i + 2]);
+            const int high = NumberRules::HexDigitValue(text[i + 1]);
+            const int low = NumberRules::HexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out += static_cast<char>(high * 16 + low);
                 i += 2;

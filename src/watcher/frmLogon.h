@@ -44,7 +44,6 @@ struct WatcherPlatform {
 // of the program) runs beneath a send that is still on the stack.
 class frmLogon : public ChannelPort::Receiver {
   public:
-    static constexpr const char* kCaption = "Ostrel Exe";
     // The agent is looked for every 10 s; after 31 attempts every minute, for as long as the
     // watcher runs: an agent that starts late, or starts again, is still found.
     static constexpr std::uint32_t kConnectIntervalMs = 10000;
