@@ -123,8 +123,10 @@ TEST_F(Win32ChannelPortTest, TheWindowIsAHiddenTopLevelStaticThatOtherProgramsFi
     EXPECT_EQ(port.OwnWindow(), port.FindPeerWindow(agentName));
     // Admitting a message never fails loudly, with or without a message filter.
     port.AdmitMessage(channel.Number(Message::KOW_CONNECTION));
-    // The window's own procedure is back once the port lets go.
-    port.DestroyOwnWindow();
+    // A handler may give the window up while its message is still being delivered.
+    receiver.onMessage = [&](const ChannelPort::Incoming&) { port.DestroyOwnWindow(); };
+    SendMessageA(window, channel.Number(Message::KOW_CLOSEWS), 0, 0);
+    EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(0, port.FindPeerWindow(agentName));
 }
 
