@@ -402,4 +402,70 @@ std::string RegistryDocument::Serialize() const {
     return out;
 }
 
+RegistryDocument RegistryDocument::TakeValues(const ValuePicker& pick) {
+    RegistryDocument taken;
+    for (auto& [folded, key] : m_keys) {
+        std::vector<Value> staying;
+        std::vector<Value> moving;
+        for (Value& value : key.values) {
+            const bool named = !value.kept || value.named;
+            if (named && pick(key.path, value.name)) {
+                moving.push_back(std::move(value));
+            } else {
+                staying.push_back(std::move(value));
+            }
+        }
+        key.values = std::move(staying);
+        if (!moving.empty()) {
+            taken.KeyFor(folded, key.path).values = std::move(moving);
+        }
+    }
+    return taken;
+}
+
+void RegistryDocument::MergeValues(const RegistryDocument& other) {
+    for (const auto& [folded, otherKey] : other.m_keys) {
+        if (otherKey.values.empty()) {
+            continue;
+        }
+        Key& key = KeyFor(folded, otherKey.path);
+        for (const Value& value : otherKey.values) {
+            if (!value.kept || value.named) {
+                const std::string foldedName = Fold(value.name);
+                DropKeptLines(key, foldedName);
+                std::erase_if(key.values, [&](const Value& v) {
+                    return !v.kept && Fold(v.name) == foldedName;
+                });
+            }
+            key.values.push_back(value);
+        }
+    }
+}
+
+bool RegistryDocument::HasValues() const {
+    for (const auto& [folded, key] : m_keys) {
+        if (!key.values.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+RegistryDocument::Key& RegistryDocument::KeyFor(const std::string& folded,
+                                                const std::string& path) {
+    // Both paths have the same parts; every prefix up to a backslash is a parent key.
+    for (std::size_t at = folded.find('\\'); at != std::string::npos;
+         at = folded.find('\\', at + 1)) {
+        const std::string parent = folded.substr(0, at);
+        if (m_keys.find(parent) == m_keys.end()) {
+            m_keys.emplace(parent, Key{path.substr(0, at), {}});
+        }
+    }
+    auto it = m_keys.find(folded);
+    if (it == m_keys.end()) {
+        it = m_keys.emplace(folded, Key{path, {}}).first;
+    }
+    return it->second;
+}
+
 }  // namespace ko

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -35,6 +36,16 @@ class RegistryDocument {
     // The case-insensitive form of a name, as Windows compares them (upper case, Windows-1252).
     static std::string Fold(std::string_view text);
 
+    // Picks values by the full path of their key (with its root's name) and their name.
+    using ValuePicker = std::function<bool(std::string_view keyPath, std::string_view name)>;
+    // Moves the values that pick chooses (and the unreadable lines kept under those names) out of
+    // this document into a document of their own.
+    RegistryDocument TakeValues(const ValuePicker& pick);
+    // Puts every value of other into this document, creating its keys where they are missing; a
+    // value of other replaces the one of the same name here.
+    void MergeValues(const RegistryDocument& other);
+    bool HasValues() const;
+
   private:
     struct Value {
         std::string name;
@@ -67,6 +78,8 @@ class RegistryDocument {
     const Key* FindKey(RegRoot root, std::string_view path) const;
     // Creates the key below the root with its missing parents; returns it (nullptr if invalid).
     Key* MakeKey(const std::string& rootName, const std::vector<std::string>& parts, bool& changed);
+    // The key of this folded path, made with its parents (named as in path) where missing.
+    Key& KeyFor(const std::string& folded, const std::string& path);
     bool HasSubKeys(const std::string& foldedPath) const;
     void ParseLine(const std::vector<std::string_view>& lines, std::size_t& index,
                    ParseState& state);

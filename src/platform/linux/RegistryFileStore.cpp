@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "platform/EventLoop.h"
@@ -67,18 +68,42 @@ bool LockFd(int fd, int operation, int waitMs) {
     }
 }
 
-// Opens and locks the sibling lock file. A reader that cannot create it (a folder it may not
-// write, or none yet) reads without it: the rename of every change keeps a read whole anyway.
+// Opens and locks the sibling lock file, which only its owner may open: another user could
+// otherwise hold a shared lock for ever and no change would ever be written. A reader that cannot
+// open it (another user, a folder it may not write, no file yet) reads without it: the rename of
+// every change keeps a read whole anyway.
 UniqueFd TakeLock(const std::string& path, bool exclusive, int waitMs) {
     const std::string lockPath = path + ".lock";
-    UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (!fd) {
-        fd.Reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd) {
+        // A lock file made open to all by an older version is closed now.
+        struct stat info {};
+        if (::fstat(fd.Get(), &info) == 0 && (info.st_mode & 077) != 0 &&
+            info.st_uid == ::geteuid()) {
+            ::fchmod(fd.Get(), 0600);
+        }
     }
     if (fd && !LockFd(fd.Get(), exclusive ? LOCK_EX : LOCK_SH, waitMs)) {
         fd.Reset();
     }
     return fd;
+}
+
+bool ReadAll(int fd, std::string& text) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -150,11 +175,23 @@ void RegistryFileStore::Refresh() {
     LoadIfChanged();
 }
 
-bool RegistryFileStore::LoadIfChanged() {
-    UniqueFd file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
-    Stamp stamp;
+bool RegistryFileStore::IsSecret(std::string_view keyPath, std::string_view valueName) {
+    const std::string name = RegistryDocument::Fold(valueName);
+    if (name.find("PASSWORD") != std::string::npos) {
+        return true;
+    }
+    // The security password of the close-workstation prompt goes by an unremarkable name.
+    static const std::string kNetConfig = "\\NETCONFIG";
+    const std::string key = RegistryDocument::Fold(keyPath);
+    return name == "WINDOW" && key.size() >= kNetConfig.size() &&
+           key.compare(key.size() - kNetConfig.size(), kNetConfig.size(), kNetConfig) == 0;
+}
+
+RegistryFileStore::ReadResult RegistryFileStore::StampFile(const std::string& path, int& fd,
+                                                           Stamp& stamp) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
-    if (file && ::fstat(file.Get(), &info) == 0) {
+    if (fd >= 0 && ::fstat(fd, &info) == 0) {
         stamp.exists = true;
         stamp.device = info.st_dev;
         stamp.inode = info.st_ino;
@@ -163,35 +200,53 @@ bool RegistryFileStore::LoadIfChanged() {
             static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
         stamp.changedNs =
             static_cast<long long>(info.st_ctim.tv_sec) * 1000000000LL + info.st_ctim.tv_nsec;
-    } else if (file || errno != ENOENT) {
+        return ReadResult::Read;
+    }
+    if (fd < 0 && errno == ENOENT) {
+        return ReadResult::Missing;
+    }
+    return ReadResult::Unreadable;
+}
+
+bool RegistryFileStore::LoadIfChanged() {
+    Stamps stamps;
+    int rawStore = -1;
+    const ReadResult store = StampFile(m_path, rawStore, stamps.store);
+    UniqueFd storeFile(rawStore);
+    if (store == ReadResult::Unreadable) {
         // Unreadable (permissions, I/O): keep what we know rather than forget every value.
         Logger::Debug("RegistryFileStore: cannot read " + m_path + ": " + std::strerror(errno));
         return false;
     }
-    if (m_stamp && stamp == *m_stamp) {
+    int rawSecrets = -1;
+    const std::string secretPath = SecretPath();
+    const ReadResult secrets = StampFile(secretPath, rawSecrets, stamps.secrets);
+    UniqueFd secretFile(rawSecrets);
+    if (m_stamp && stamps == *m_stamp) {
         return true;
     }
     std::string text;
-    if (stamp.exists) {
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                Logger::Debug("RegistryFileStore: read failed: " +
-                              std::string(std::strerror(errno)));
-                return false;
-            }
-            if (n == 0) {
-                break;
-            }
-            text.append(buffer, static_cast<std::size_t>(n));
-        }
+    if (store == ReadResult::Read && !ReadAll(storeFile.Get(), text)) {
+        Logger::Debug("RegistryFileStore: read failed: " + std::string(std::strerror(errno)));
+        return false;
     }
-    m_document = RegistryDocument::Parse(text);
-    m_stamp = stamp;
+    std::string secretText;
+    if (secrets == ReadResult::Read && !ReadAll(secretFile.Get(), secretText)) {
+        Logger::Debug("RegistryFileStore: read failed: " + std::string(std::strerror(errno)));
+        return false;
+    }
+    RegistryDocument document = RegistryDocument::Parse(text);
+    // Secrets found in the store file itself were written before they were kept apart; the
+    // secret file's own values are the newer ones.
+    RegistryDocument strays = document.TakeValues(&IsSecret);
+    m_storeHoldsSecrets = strays.HasValues();
+    document.MergeValues(strays);
+    if (secrets == ReadResult::Read) {
+        document.MergeValues(RegistryDocument::Parse(secretText));
+    }
+    m_secretsHidden = secrets == ReadResult::Unreadable;
+    m_document = std::move(document);
+    m_stamp = stamps;
     return true;
 }
 
@@ -261,40 +316,57 @@ bool RegistryFileStore::Commit(const Change& change) {
     if (!LoadIfChanged()) {
         return false;
     }
+    if (m_secretsHidden) {
+        // A write would lose the secrets this process cannot see.
+        Logger::Debug("RegistryFileStore: " + SecretPath() + " is not readable: no writes");
+        return false;
+    }
     RegistryDocument copy = m_document;
-    bool changed = false;
+    bool changed = m_storeHoldsSecrets;
     if (!change(copy, changed)) {
         return false;
     }
     if (!changed) {
         return true;
     }
-    if (!WriteFile(copy.Serialize())) {
+    RegistryDocument secrets = copy.TakeValues(&IsSecret);
+    struct stat existing {};
+    const bool secretFileExists = ::stat(SecretPath().c_str(), &existing) == 0;
+    // The secrets first: a store file without them is never the only copy.
+    if ((secrets.HasValues() || secretFileExists) &&
+        !WriteFile(SecretPath(), secrets.Serialize(), 0600)) {
+        return false;
+    }
+    // Everyone may read the store file: the session watcher reads its settings there.
+    mode_t mode = 0644;
+    if (struct stat old{}; ::stat(m_path.c_str(), &old) == 0) {
+        mode = (old.st_mode & 07777) | 0444;
+    }
+    if (!WriteFile(m_path, copy.Serialize(), mode)) {
         return false;
     }
     ++m_writesDone;
+    copy.MergeValues(secrets);
     m_document = std::move(copy);
     m_stamp.reset();
     LoadIfChanged();  // takes the new file's stamp (and reads back what was written)
     return true;
 }
 
-bool RegistryFileStore::WriteFile(const std::string& text) {
-    const std::string newPath = m_path + ".new";
-    mode_t mode = 0644;
-    struct stat old {};
-    if (::stat(m_path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    }
-    UniqueFd file(::open(newPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+bool RegistryFileStore::WriteFile(const std::string& path, const std::string& text, mode_t mode) {
+    const std::string newPath = path + ".new";
+    ::unlink(newPath.c_str());
+    // O_EXCL: a file or link someone put in the way is never written through.
+    UniqueFd file(
+        ::open(newPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
     bool ok = static_cast<bool>(file);
     ok = ok && ::fchmod(file.Get(), mode) == 0;
     ok = ok && WriteAll(file.Get(), text);
     ok = ok && ::fsync(file.Get()) == 0;
     ok = file.Reset() && ok;
-    ok = ok && ::rename(newPath.c_str(), m_path.c_str()) == 0;
+    ok = ok && ::rename(newPath.c_str(), path.c_str()) == 0;
     if (!ok) {
-        Logger::Debug("RegistryFileStore: cannot write " + m_path + ": " + std::strerror(errno));
+        Logger::Debug("RegistryFileStore: cannot write " + path + ": " + std::strerror(errno));
         ::unlink(newPath.c_str());
         return false;
     }

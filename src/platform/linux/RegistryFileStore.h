@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/RegistryPrimitives.h"
@@ -23,8 +24,16 @@ namespace ko {
 // the loop: a message that sets 300 values costs one durable write, not 300. That write still
 // takes the lock, reads the file again and makes the changes on what it finds, so nothing the
 // other program wrote in between is undone. The lock is waited for only briefly: a reader that
-// stalls, or another user holding the lock file, makes the write fail (the changes are dropped
-// and the store shows the file again), never freezes the program.
+// stalls makes the write fail (the changes are dropped and the store shows the file again),
+// never freezes the program.
+//
+// Secrets (every value whose name holds "password", and the security password the settings keep
+// as "window" under "NetConfig") live apart, in "<path>.secret", readable by its owner only; the
+// store file itself stays readable by everyone, so the session watcher, which runs as the
+// customer's user, reads its settings and nothing secret. Callers see one registry: the split
+// is made on every write and undone on every read. A process that cannot read the secrets
+// cannot write either. The lock file is the owner's alone too: another user can neither take
+// nor hold it, and reads the last complete file without it.
 class EventLoop;
 
 class RegistryFileStore : public RegistryPrimitives {
@@ -71,6 +80,10 @@ class RegistryFileStore : public RegistryPrimitives {
     bool DropPrivileges() override { return false; }
 
     const std::string& Path() const { return m_path; }
+    std::string SecretPath() const { return m_path + ".secret"; }
+
+    // Whether a value is kept in the owner-only part of the store.
+    static bool IsSecret(std::string_view keyPath, std::string_view valueName);
 
   private:
     // What identifies one version of the file: a rename gives a new inode, an edit in place a
@@ -84,6 +97,14 @@ class RegistryFileStore : public RegistryPrimitives {
         long long changedNs = 0;
         bool operator==(const Stamp&) const = default;
     };
+    // The two files the document is read from.
+    struct Stamps {
+        Stamp store;
+        Stamp secrets;
+        bool operator==(const Stamps&) const = default;
+    };
+    enum class ReadResult { Read, Missing, Unreadable };
+    static ReadResult StampFile(const std::string& path, int& fd, Stamp& stamp);
 
     // A change of the document; false when it is not allowed. Sets changed when something moved.
     using Change = std::function<bool(RegistryDocument&, bool& changed)>;
@@ -99,12 +120,17 @@ class RegistryFileStore : public RegistryPrimitives {
     // changed something, replaces the file. False when change refuses or the file cannot be
     // written (the store is then unchanged).
     bool Commit(const Change& change);
-    bool WriteFile(const std::string& text);
+    bool WriteFile(const std::string& path, const std::string& text, mode_t mode);
 
     std::string m_path;
     RegistryDocument m_document;
     // The version of the file the document was read from; none forces the next read.
-    std::optional<Stamp> m_stamp;
+    std::optional<Stamps> m_stamp;
+    // The secrets exist but this process may not read them: it must not write the store.
+    bool m_secretsHidden = false;
+    // The store file still holds secrets (written before they were kept apart): the next write
+    // moves them.
+    bool m_storeHoldsSecrets = false;
     int m_lockWaitMs = kDefaultLockWaitMs;
     std::uint64_t m_writesDone = 0;
 

@@ -189,6 +189,10 @@ bool SystemdServiceManager::Register(const ServiceConfig& config) {
          << "[Service]\n"
          << "ExecStart=" << UnitValue(command) << "\n"
          << "Restart=on-failure\n"
+         // The session watcher finds the agent's socket in /run/ostrel, which everyone may
+         // enter and only the agent may write.
+         << "RuntimeDirectory=ostrel\n"
+         << "RuntimeDirectoryMode=0755\n"
          << "\n"
          << "[Install]\n"
          << "WantedBy=multi-user.target\n";

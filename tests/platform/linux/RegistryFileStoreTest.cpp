@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "fakes/FakeEventLoop.h"
@@ -410,6 +413,128 @@ TEST(RegistryFileStore, DefaultPathFollowsTheEnvironment) {
     if (saved != nullptr) {
         ::setenv("OSTREL_REGISTRY", savedValue.c_str(), 1);
     }
+}
+
+const std::string kWinlogon = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+// Runs body in a child process that has become an ordinary user; its exit code is the result.
+int AsAnotherUser(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int code = 100;
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            code = body();
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+TEST(RegistryFileStore, PasswordsLiveInAPartOnlyTheOwnerReadsAndCallersSeeOneStore) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    {
+        RegistryFileStore store(path);
+        ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, kSettings, ""));
+        ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, kWinlogon, ""));
+        ASSERT_TRUE(store.CreateKey(RegRoot::CurrentUser, "Software", ""));
+        ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("10.0.0.1")));
+        ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "window", Sz("s3cret-a")));
+        ASSERT_TRUE(
+            store.SetValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword", Sz("s3cret-b")));
+        ASSERT_TRUE(
+            store.SetValue(RegRoot::LocalMachine, kWinlogon, "DefaultUserName", Sz("kiosk")));
+        ASSERT_TRUE(
+            store.SetValue(RegRoot::CurrentUser, "Software", "ProxyPassword", Sz("s3cret-c")));
+        // "window" is a secret only where the settings keep the security password.
+        ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kWinlogon, "window", Sz("open")));
+        EXPECT_TRUE(
+            Same(store.QueryValue(RegRoot::LocalMachine, kSettings, "window"), Sz("s3cret-a")));
+    }
+    const std::string text = ReadText(path);
+    for (const char* secret : {"s3cret-a", "s3cret-b", "s3cret-c"}) {
+        EXPECT_EQ(std::string::npos, text.find(secret)) << secret;
+        EXPECT_NE(std::string::npos, ReadText(path + ".secret").find(secret)) << secret;
+    }
+    EXPECT_NE(std::string::npos, text.find("\"window\"=\"open\""));
+    EXPECT_EQ(0600u, ModeOf(path + ".secret"));
+    EXPECT_EQ(0600u, ModeOf(path + ".lock"));
+    EXPECT_EQ(0644u, ModeOf(path));
+
+    RegistryFileStore reopened(path);
+    EXPECT_TRUE(Same(reopened.QueryValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword"),
+                     Sz("s3cret-b")));
+    // Deleting a secret takes it out of its part too.
+    ASSERT_TRUE(reopened.DeleteValue(RegRoot::LocalMachine, kSettings, "window"));
+    EXPECT_EQ(std::string::npos, ReadText(path + ".secret").find("s3cret-a"));
+    EXPECT_FALSE(RegistryFileStore(path).QueryValue(RegRoot::LocalMachine, kSettings, "window"));
+}
+
+TEST(RegistryFileStore, PasswordsWrittenBeforeTheSplitMoveOutAtTheNextWrite) {
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    std::ofstream(path, std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << kWinlogon
+        << "]\r\n\"DefaultPassword\"=\"old-secret\"\r\n\"AutoAdminLogon\"=\"1\"\r\n";
+    ::chmod(path.c_str(), 0644);
+    RegistryFileStore store(path);
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword"),
+                     Sz("old-secret")));
+    ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kWinlogon, "AutoAdminLogon", Sz("1")));
+    EXPECT_EQ(std::string::npos, ReadText(path).find("old-secret"));
+    EXPECT_TRUE(Same(
+        RegistryFileStore(path).QueryValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword"),
+        Sz("old-secret")));
+}
+
+TEST(RegistryFileStore, AnotherUserReadsTheSettingsButNoSecretAndCannotTakeTheLock) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to become another user";
+    }
+    TempFolder folder;
+    const std::string path = folder.File("registry.reg");
+    ::chmod(fs::path(path).parent_path().c_str(), 0755);
+    // An older version left the lock file open to everyone.
+    { std::ofstream(path + ".lock") << ""; }
+    ::chmod((path + ".lock").c_str(), 0644);
+    RegistryFileStore store(path);
+    ASSERT_TRUE(store.CreateKey(RegRoot::LocalMachine, kSettings, ""));
+    ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("10.0.0.1")));
+    ASSERT_TRUE(store.SetValue(RegRoot::LocalMachine, kSettings, "window", Sz("s3cret")));
+    EXPECT_EQ(0600u, ModeOf(path + ".lock"));
+
+    // While the owner holds the lock, the user still reads the last complete file.
+    UniqueFd held(::open((path + ".lock").c_str(), O_RDWR));
+    ASSERT_EQ(0, ::flock(held.Get(), LOCK_EX));
+    const int code = AsAnotherUser([&] {
+        RegistryFileStore user(path);
+        int failures = 0;
+        if (!Same(user.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("10.0.0.1"))) {
+            failures |= 1;
+        }
+        if (user.QueryValue(RegRoot::LocalMachine, kSettings, "window") ||
+            ::open((path + ".secret").c_str(), O_RDONLY) >= 0) {
+            failures |= 2;
+        }
+        if (::open((path + ".lock").c_str(), O_RDONLY) >= 0) {
+            failures |= 4;
+        }
+        if (user.SetValue(RegRoot::LocalMachine, kSettings, "Server", Sz("evil"))) {
+            failures |= 8;
+        }
+        return failures;
+    });
+    EXPECT_EQ(0, code);
+    ::flock(held.Get(), LOCK_UN);
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kSettings, "Server"), Sz("10.0.0.1")));
+    EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kSettings, "window"), Sz("s3cret")));
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ TEST(SystemdServiceManager, RegisterWritesTheUnitThenReloadsAndEnables) {
     EXPECT_NE(unit.find("Description=Ostrel Service 100%%\n"), std::string::npos);
     EXPECT_NE(unit.find("ExecStart=/opt/ostrel/koagent --foreground\n"), std::string::npos);
     EXPECT_NE(unit.find("Restart=on-failure\n"), std::string::npos);
+    EXPECT_NE(unit.find("RuntimeDirectory=ostrel\nRuntimeDirectoryMode=0755\n"), std::string::npos);
     EXPECT_NE(unit.find("WantedBy=multi-user.target\n"), std::string::npos);
     EXPECT_EQ(fake.commands,
               (std::vector<std::vector<std::string>>{{"systemctl", "daemon-reload"},
