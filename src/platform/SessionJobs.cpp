@@ -108,7 +108,7 @@ void SessionJobs::RunScript(const std::string& command) {
         JobDone();
         return;
     }
-    m_search.Start(m_shell.FixedDriveRoots(), command, [this, command](const std::string& found) {
+    FindFileOnFixedDrives(command, [this, command](const std::string& found) {
         if (found.empty()) {
             Logger::Debug("KoRunScript: no fixed disk holds " + command);
         } else if (!m_shell.Run('"' + found + '"')) {
@@ -116,6 +116,10 @@ void SessionJobs::RunScript(const std::string& command) {
         }
         JobDone();
     });
+}
+
+void SessionJobs::FindFileOnFixedDrives(const std::string& fileName, FileSearch::Completion done) {
+    m_search.Start(m_shell.FixedDriveRoots(), fileName, std::move(done));
 }
 
 }  // namespace ko

@@ -43,6 +43,8 @@ class SessionJobs {
     void StartNext();
     void JobDone();
     void RunScript(const std::string& command);
+    // Finds fileName on the fixed disks, across loop turns.
+    void FindFileOnFixedDrives(const std::string& fileName, FileSearch::Completion done);
 
     EventLoop& m_loop;
     ShellJobs& m_shell;

@@ -38,6 +38,26 @@ std::string Trim(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
+// A relative profile path that climbs out ("..") or names the folder itself would point the
+// clean-up at folders that are no profile's.
+bool LeavesItsFolder(const std::string& path) {
+    if (path.empty() || path == "." || path[0] == '/') {
+        return true;
+    }
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (path.compare(start, end - start, "..") == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0) {
@@ -88,7 +108,7 @@ std::vector<BrowserProfile> FindFirefox(const BrowserProfiles::Folders& folders)
         if (inProfile && !path.empty()) {
             BrowserProfile profile;
             profile.browser = BrowserProfile::Browser::Firefox;
-            if (relative) {
+            if (relative && !LeavesItsFolder(path)) {
                 profile.base = root;
                 profile.relative = path;
                 profile.cacheRelative = "mozilla/firefox/" + path;

@@ -23,6 +23,11 @@ UniqueFd OpenChild(int parent, const char* name) {
     return UniqueFd(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+// Only an entry of the directory itself: never the directory, its parent or a path further on.
+bool IsEntryName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 }  // namespace
 
 bool FileRemover::DryRunRequested() {
@@ -52,6 +57,9 @@ UniqueFd FileRemover::OpenDirectoryBelow(const std::string& base, const std::str
 }
 
 bool FileRemover::RemoveFile(int parent, const std::string& name, const std::string& shownPath) {
+    if (!IsEntryName(name)) {
+        return false;
+    }
     struct stat info {};
     if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT;
@@ -73,6 +81,10 @@ bool FileRemover::RemoveFile(int parent, const std::string& name, const std::str
 }
 
 bool FileRemover::RemoveTree(int parent, const std::string& name, const std::string& shownPath) {
+    if (!IsEntryName(name)) {
+        Logger::Debug("not a name of its own, left alone: " + shownPath);
+        return false;
+    }
     struct stat info {};
     if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT;

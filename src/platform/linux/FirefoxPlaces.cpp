@@ -27,8 +27,8 @@ constexpr const char* kOptional[] = {
     "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL",
     "DELETE FROM moz_inputhistory",
     "DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM moz_places)",
-    "DELETE FROM moz_origins WHERE id NOT IN (SELECT origin_id FROM moz_places "
-    "WHERE origin_id IS NOT NULL)",
+    ("DELETE FROM moz_origins WHERE id NOT IN "
+     "(SELECT origin_id FROM moz_places WHERE origin_id IS NOT NULL)"),
 };
 
 bool Execute(sqlite3* db, const char* sql, const std::string& database, bool logFailure) {

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxShellJobs.h"
 
+#include <functional>
 #include <utility>
 
 #include "platform/EventLoop.h"
@@ -54,11 +55,8 @@ LinuxShellJobs::LinuxShellJobs(EventLoop& loop, BrowserProfiles::Folders folders
     : m_loop(loop), m_folders(std::move(folders)), m_dryRun(dryRun), m_launcher(loop) {}
 
 void LinuxShellJobs::DeleteUrlCache(Done done) {
-    FileRemover remover(m_dryRun);
-    for (const BrowserProfile& profile : BrowserProfiles::Find(m_folders)) {
-        if (Skipped(profile)) {
-            continue;
-        }
+    EachProfile(std::move(done), [this](const BrowserProfile& profile) {
+        FileRemover remover(m_dryRun);
         if (!profile.cacheRelative.empty()) {
             RemoveFolderBelow(remover, m_folders.cache, profile.cacheRelative);
         }
@@ -66,30 +64,51 @@ void LinuxShellJobs::DeleteUrlCache(Done done) {
             // A profile outside the usual folder keeps its cache inside.
             RemoveFolderBelow(remover, profile.base, profile.relative + "/cache2");
         }
-    }
-    m_loop.Post(std::move(done));
+    });
 }
 
 void LinuxShellJobs::ClearUrlHistory(Done done) {
-    FileRemover remover(m_dryRun);
-    for (const BrowserProfile& profile : BrowserProfiles::Find(m_folders)) {
-        if (Skipped(profile)) {
-            continue;
-        }
+    EachProfile(std::move(done), [this](const BrowserProfile& profile) {
         UniqueFd folder = FileRemover::OpenDirectoryBelow(profile.base, profile.relative);
         if (!folder) {
             Logger::Debug("cannot open the profile " + profile.Path());
-            continue;
+            return;
         }
         if (profile.browser == BrowserProfile::Browser::Chromium) {
+            FileRemover remover(m_dryRun);
             for (const char* name : kChromiumHistoryFiles) {
                 remover.RemoveFile(folder.Get(), name, profile.Path() + "/" + name);
             }
         } else if (!FirefoxPlaces::ClearHistory(profile.Path() + "/places.sqlite", m_dryRun)) {
             Logger::Debug("the history of " + profile.Path() + " stays");
         }
-    }
-    m_loop.Post(std::move(done));
+    });
+}
+
+void LinuxShellJobs::EachProfile(Done done, std::function<void(const BrowserProfile&)> work) {
+    auto profiles = std::make_shared<std::vector<BrowserProfile>>(BrowserProfiles::Find(m_folders));
+    NextProfile(std::move(profiles), 0, std::move(work), std::move(done));
+}
+
+void LinuxShellJobs::NextProfile(std::shared_ptr<std::vector<BrowserProfile>> profiles,
+                                 std::size_t next, std::function<void(const BrowserProfile&)> work,
+                                 Done done) {
+    // One profile a loop turn: each turn's work is bounded by one profile's folders.
+    m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive), profiles = std::move(profiles), next,
+                 work = std::move(work), done = std::move(done)]() mutable {
+        if (auto still = alive.lock(); !still || !*still) {
+            return;
+        }
+        if (next >= profiles->size()) {
+            done();
+            return;
+        }
+        const BrowserProfile& profile = (*profiles)[next];
+        if (!Skipped(profile)) {
+            work(profile);
+        }
+        NextProfile(std::move(profiles), next + 1, std::move(work), std::move(done));
+    });
 }
 
 bool LinuxShellJobs::Run(const std::string& command) {

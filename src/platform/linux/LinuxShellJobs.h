@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 #include "platform/ShellJobs.h"
 #include "platform/linux/BrowserProfiles.h"
 #include "platform/linux/ProgramLauncher.h"
@@ -18,6 +22,9 @@ class LinuxShellJobs : public ShellJobs {
     // OSTREL_DRY_RUN.
     explicit LinuxShellJobs(EventLoop& loop);
     LinuxShellJobs(EventLoop& loop, BrowserProfiles::Folders folders, bool dryRun);
+    ~LinuxShellJobs() override { *m_alive = false; }
+    LinuxShellJobs(const LinuxShellJobs&) = delete;
+    LinuxShellJobs& operator=(const LinuxShellJobs&) = delete;
 
     void DeleteUrlCache(Done done) override;
     void ClearUrlHistory(Done done) override;
@@ -28,10 +35,16 @@ class LinuxShellJobs : public ShellJobs {
     const ProgramLauncher& Launcher() const { return m_launcher; }
 
   private:
+    // Runs work for every profile its browser does not hold, one profile a loop turn, then done.
+    void EachProfile(Done done, std::function<void(const BrowserProfile&)> work);
+    void NextProfile(std::shared_ptr<std::vector<BrowserProfile>> profiles, std::size_t next,
+                     std::function<void(const BrowserProfile&)> work, Done done);
+
     EventLoop& m_loop;
     BrowserProfiles::Folders m_folders;
     bool m_dryRun;
     ProgramLauncher m_launcher;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace ko

@@ -218,6 +218,16 @@ TEST_F(BrowserHome, LinksAreRemovedAsLinksAndNeverFollowed) {
     EXPECT_TRUE(fs::exists(outside / "precious.txt"));
 }
 
+TEST_F(BrowserHome, AProfilePathThatClimbsOutIsNoProfile) {
+    std::ofstream(home / ".mozilla/firefox/profiles.ini", std::ios::app)
+        << "[Profile2]\nIsRelative=1\nPath=..\n\n[Profile3]\nIsRelative=1\nPath=x/../..\n";
+    WriteFile(home / ".cache/mozilla/keep.txt");
+    RunBoth(false);
+    EXPECT_TRUE(fs::exists(home / ".cache/mozilla/keep.txt"));
+    EXPECT_TRUE(fs::exists(home / ".mozilla/firefox/profiles.ini"));
+    EXPECT_FALSE(fs::exists(home / ".cache/mozilla/firefox/abc.default"));
+}
+
 TEST_F(BrowserHome, ADryRunDeletesNothing) {
     RunBoth(true);
     EXPECT_EQ(Query(profile / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), "3");

@@ -13,6 +13,7 @@
 #include "fakes/FakeEventLoop.h"
 #include "platform/FileSearch.h"
 #include "platform/LoopTestSupport.h"
+#include "platform/SessionJobs.h"
 #include "platform/linux/LinuxEventLoop.h"
 #include "platform/linux/LinuxShellJobs.h"
 #include "platform/linux/MountTable.h"
@@ -98,6 +99,18 @@ TEST_F(LauncherFolder, ProgramsRunDirectlyWithTheirWordsAsArgumentsAndAreReaped)
     EXPECT_TRUE(launcher.Run("tool --flag"));  // found in PATH
     EXPECT_EQ(Arguments("tool"), Words{"--flag"});
     EXPECT_TRUE(RunFor(loop, 10000, [&] { return launcher.Children() == 0; }));
+}
+
+TEST_F(LauncherFolder, ARecordedPathWithBlanksRunsAsOneProgram) {
+    LinuxShellJobs shell(loop, {"", "", ""}, true);
+    const std::string program = (dir / "My Apps/run me").string();
+    SessionJobs jobs(loop, shell, [&](const std::string& name) {
+        return name == "run me" ? program : std::string();
+    });
+    jobs.KoRunScript("run me");  // not a program of PATH: its record is quoted and run
+    EXPECT_TRUE(Arguments("run me").empty());
+    EXPECT_TRUE(fs::exists(dir / "run me.args")) << "the program ran";
+    EXPECT_TRUE(jobs.Idle());
 }
 
 TEST_F(LauncherFolder, DocumentsAndAddressesGoToXdgOpenAndNothingRunsForTheUnknown) {
