@@ -12,26 +12,11 @@
 #include <string>
 
 #include "LoopbackServer.h"
-
-namespace {
-
-std::map<std::string, long> ProcStatus(int pid) {
-    std::map<std::string, long> values;
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        auto colon = line.find(':');
-        if (colon != std::string::npos) {
-            values[line.substr(0, colon)] = std::atol(line.c_str() + colon + 1);
-        }
-    }
-    return values;
-}
-
-}  // namespace
+#include "ProcStatus.h"
 
 int main(int argc, char** argv) {
     using namespace ko::test;
+    using ko::bench::ProcStatus;
     int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     LoopbackServer server;
     std::string dir = "/tmp/ko-idle-" + std::to_string(getpid());

@@ -1,9 +1,5 @@
 #include "app/AgentProgram.h"
 
-#include <chrono>
-#include <cstdio>
-#include <ctime>
-
 #include "agent/control/WindowsLogonSettings.h"
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentChannel.h"
@@ -104,24 +100,6 @@ ServiceConfig ReadServiceSettings(RegistryPrimitives& registry, SystemInfo& syst
     }
     ProgramSettings settings(registry);
     return ServiceLoader::ReadServiceSettings(settings, system);
-}
-
-std::string StampLogLine(const std::string& program, const std::string& level,
-                         const std::string& text) {
-    using namespace std::chrono;
-    auto now = system_clock::now();
-    std::time_t seconds = system_clock::to_time_t(now);
-    auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(millis));
-    return std::string(stamp) + " " + program + " " + level + ": " + text + "\n";
 }
 
 }  // namespace ko

@@ -35,8 +35,4 @@ RoleDecision DecideRole(EventLoop& loop, RegistryPrimitives& registry, ServiceMa
 // (--foreground): defaults on Windows 9x, which has no service control.
 ServiceConfig ReadServiceSettings(RegistryPrimitives& registry, SystemInfo& system);
 
-// A log line with the time of day, for stderr and log files.
-std::string StampLogLine(const std::string& program, const std::string& level,
-                         const std::string& text);
-
 }  // namespace ko

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/AgentProgram.h"
+#include "app/ProgramLog.h"
 #include "platform/ForegroundServiceHost.h"
 #include "shared/Logger.h"
 
@@ -36,18 +37,6 @@ namespace {
 
 using Role = ko::ServiceLoader::Role;
 
-const char* LevelName(ko::Logger::Level level) {
-    switch (level) {
-        case ko::Logger::Level::Debug:
-            return "debug";
-        case ko::Logger::Level::Info:
-            return "info";
-        case ko::Logger::Level::Error:
-            return "error";
-    }
-    return "";
-}
-
 bool HasArgument(int argc, char** argv, const char* wanted) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], wanted) == 0) {
@@ -55,32 +44,6 @@ bool HasArgument(int argc, char** argv, const char* wanted) {
         }
     }
     return false;
-}
-
-// OSTREL_LOG=debug shows every step of the link, OSTREL_LOG=error only failures; the default
-// shows what an operator wants to see.
-void SetUpLogging() {
-    const char* level = std::getenv("OSTREL_LOG");
-    std::string wanted = level != nullptr ? level : "info";
-    ko::Logger::SetMinimumLevel(wanted == "debug"   ? ko::Logger::Level::Debug
-                                : wanted == "error" ? ko::Logger::Level::Error
-                                                    : ko::Logger::Level::Info);
-    const char* file = std::getenv("OSTREL_LOG_FILE");
-    std::string logFile = file != nullptr ? file : "";
-    ko::Logger::SetSink([logFile](ko::Logger::Level lvl, std::string_view text) {
-        std::string line = ko::StampLogLine("koagent", LevelName(lvl), std::string(text));
-#if defined(_WIN32)
-        OutputDebugStringA(line.c_str());
-#endif
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
-        if (!logFile.empty()) {
-            if (std::FILE* out = std::fopen(logFile.c_str(), "a")) {
-                std::fputs(line.c_str(), out);
-                std::fclose(out);
-            }
-        }
-    });
 }
 
 #if defined(_WIN32)
@@ -205,13 +168,5 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SetUpLogging();
-    try {
-        return Main(argc, argv);
-    } catch (const std::exception& e) {
-        ko::Logger::Error(std::string("stopped by an unexpected failure: ") + e.what());
-    } catch (...) {
-        ko::Logger::Error("stopped by an unexpected failure");
-    }
-    return 1;
+    return ko::RunLogged("koagent", [&] { return Main(argc, argv); });
 }

@@ -162,6 +162,8 @@ void SetAgentEnvironment(const std::string& storeFile) {
     setenv("OSTREL_DRY_RUN", "1", 1);
     std::string folder = storeFile.substr(0, storeFile.find_last_of('/'));
     setenv("OSTREL_INSTANCE_DIR", folder.c_str(), 1);
+    // The channel's socket goes beside the store, never into the machine's /run/ostrel.
+    setenv("OSTREL_RUNTIME_DIR", folder.c_str(), 1);
 }
 
 std::string AgentProgramPath() {

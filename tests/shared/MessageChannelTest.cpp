@@ -63,16 +63,23 @@ TEST(MessageChannel, RegistrationStopsAtTheFirstFailureAndIsRetriedAtTheNextUse)
     EXPECT_TRUE(channel.RegisterAll());
 }
 
-TEST(MessageChannel, SendsCarryTheTextAndTheSendersWindowAndRefuseWhatCannotTravel) {
+// The agent and a watcher, each with its window on one hub.
+class TwoPrograms : public ::testing::Test {
+  protected:
+    TwoPrograms() {
+        agentPort.CreateOwnWindow(MessageChannel::kAgentWindowName, &agent);
+        watcherPort.CreateOwnWindow(MessageChannel::kWatcherWindowName, &watcher);
+    }
     FakeChannelHub hub;
-    FakeChannelPort agentPort(hub);
-    FakeChannelPort watcherPort(hub);
+    FakeChannelPort agentPort{hub};
+    FakeChannelPort watcherPort{hub};
     Recorder agent;
     Recorder watcher;
-    MessageChannel agentChannel(agentPort);
-    MessageChannel watcherChannel(watcherPort);
-    ASSERT_TRUE(agentPort.CreateOwnWindow(MessageChannel::kAgentWindowName, &agent));
-    ASSERT_TRUE(watcherPort.CreateOwnWindow(MessageChannel::kWatcherWindowName, &watcher));
+    MessageChannel agentChannel{agentPort};
+    MessageChannel watcherChannel{watcherPort};
+};
+
+TEST_F(TwoPrograms, SendsCarryTheTextAndTheSendersWindowAndRefuseWhatCannotTravel) {
     const auto agentWindow = watcherPort.FindPeerWindow(MessageChannel::kAgentWindowName);
     ASSERT_EQ(agentPort.OwnWindow(), agentWindow);
 
@@ -96,16 +103,7 @@ TEST(MessageChannel, SendsCarryTheTextAndTheSendersWindowAndRefuseWhatCannotTrav
     EXPECT_EQ(254u, MessageChannel::CutUrl(std::string(300, 'u')).size());
 }
 
-TEST(MessageChannel, APeersSendInsideAHandlerArrivesMarkedAsDuringTheSend) {
-    FakeChannelHub hub;
-    FakeChannelPort agentPort(hub);
-    FakeChannelPort watcherPort(hub);
-    Recorder agent;
-    Recorder watcher;
-    MessageChannel agentChannel(agentPort);
-    MessageChannel watcherChannel(watcherPort);
-    agentPort.CreateOwnWindow(MessageChannel::kAgentWindowName, &agent);
-    watcherPort.CreateOwnWindow(MessageChannel::kWatcherWindowName, &watcher);
+TEST_F(TwoPrograms, APeersSendInsideAHandlerArrivesMarkedAsDuringTheSend) {
     watcher.onMessage = [&](const ChannelPort::Incoming&) {
         watcherChannel.SendMessageToService(agentPort.OwnWindow(), Message::KOW_DISALLOWEDURL,
                                             "http://x/");

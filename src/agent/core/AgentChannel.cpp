@@ -91,7 +91,7 @@ void AgentChannel::OnWindowMessage(const ChannelPort::Incoming& message) {
     bool handled = false;
     if (message.number != 0 && message.number == m_channel.Number(Message::KOW_CONNECTION)) {
         handled = true;
-        Guarded("KOW_CONNECTION", [&] { OnConnection(message.text); });
+        Guarded("KOW_CONNECTION", [&] { OnConnection(message.text, message.wParam); });
     }
     if (message.number != 0 && message.number == m_channel.Number(Message::KOW_DISALLOWEDURL)) {
         handled = true;
@@ -106,9 +106,13 @@ void AgentChannel::OnWindowMessage(const ChannelPort::Incoming& message) {
     }
 }
 
-void AgentChannel::OnConnection(const std::string& text) {
+void AgentChannel::OnConnection(const std::string& text, std::uintptr_t sender) {
     const auto handle = MessageChannel::NumberOfText(text);
-    if (!handle || *handle == 0 || !m_port.IsWindow(*handle)) {
+    // A watcher announces its own window, which is also the message's sender; a text naming
+    // any other window is not an announcement.
+    const auto senderHandle =
+        static_cast<ChannelPort::WindowHandle>(static_cast<std::uint32_t>(sender));
+    if (!handle || *handle == 0 || *handle != senderHandle || !m_port.IsWindow(*handle)) {
         Logger::Info("channel: an announcement that names no window: " + text);
         return;
     }

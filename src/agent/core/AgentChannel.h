@@ -41,7 +41,7 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
 
   private:
     void OnWindowMessage(const ChannelPort::Incoming& message) override;
-    void OnConnection(const std::string& text);
+    void OnConnection(const std::string& text, std::uintptr_t sender);
     void OnRefusedUrl(const std::string& text, bool duringSend);
     void OnVisitedUrl(const std::string& text);
     // The watcher's messages get through a filter that keeps lower-privileged senders out.

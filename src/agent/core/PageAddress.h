@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "shared/QueryValue.h"
+
 namespace ko {
 
 struct AgentGlobals;
@@ -12,10 +14,5 @@ std::string ServerPageAddress(const AgentGlobals& globals, const std::string& pa
 // The kiosk's main page and its minimized strip for this workstation.
 std::string MainPageAddress(const AgentGlobals& globals);
 std::string MinimizedPageAddress(const AgentGlobals& globals);
-
-// A value for a page address's query. "&", "#", "%" and "+" would end the value or change its
-// meaning (a workstation named "PC&wsName=PC02" would fetch PC02's page), so they are
-// percent-encoded; every other character, and so every plain name, goes unchanged.
-std::string QueryValue(const std::string& value);
 
 }  // namespace ko

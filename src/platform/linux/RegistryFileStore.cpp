@@ -136,6 +136,11 @@ void RegistryFileStore::DeferWritesTo(EventLoop* loop) {
     m_loop = loop;
 }
 
+std::string RegistryFileStore::MachinePath() {
+    std::string path = Env("OSTREL_REGISTRY");
+    return path.empty() ? std::string("/var/lib/ostrel/registry.reg") : path;
+}
+
 std::string RegistryFileStore::DefaultPath() {
     std::string path = Env("OSTREL_REGISTRY");
     if (!path.empty()) {

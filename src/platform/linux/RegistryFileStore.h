@@ -59,6 +59,9 @@ class RegistryFileStore : public RegistryPrimitives {
     // $OSTREL_REGISTRY; else /var/lib/ostrel/registry.reg for root; else
     // $XDG_STATE_HOME/ostrel/registry.reg (by default under ~/.local/state).
     static std::string DefaultPath();
+    // The machine's store whoever runs: $OSTREL_REGISTRY, else /var/lib/ostrel/registry.reg. The
+    // session watcher runs as the session's user and reads the agent's settings there.
+    static std::string MachinePath();
 
     std::optional<RegData> QueryValue(RegRoot root, const std::string& path,
                                       const std::string& name) override;

@@ -206,6 +206,9 @@ LRESULT CALLBACK Win32ChannelPort::Procedure(HWND window, UINT message, WPARAM w
     }
     const WNDPROC previous = port->m_previous;
     port->Deliver(message, wParam, lParam);
+    if (!::IsWindow(window)) {
+        return 0;  // a handler gave the window up
+    }
     // Every message, handled or not, goes on to the window's own procedure.
     return previous != nullptr ? CallWindowProcA(previous, window, message, wParam, lParam)
                                : DefWindowProcA(window, message, wParam, lParam);

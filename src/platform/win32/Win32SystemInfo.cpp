@@ -66,7 +66,8 @@ std::string Win32SystemInfo::InstanceMarkerName() {
     std::string program = ExecutableName();
     std::transform(program.begin(), program.end(), program.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return "Global\\Ostrel_" + program + "_Instance";
+    const char* space = m_scope == InstanceScope::Session ? "Local\\" : "Global\\";
+    return space + ("Ostrel_" + program + "_Instance");
 }
 
 bool Win32SystemInfo::AnotherInstanceRunning() {

@@ -11,6 +11,12 @@ namespace ko {
 // System information from kernel32 and the registry.
 class Win32SystemInfo : public SystemInfo {
   public:
+    // Where one copy is allowed: one per machine (the agent) or one per logon session (the
+    // session watcher, which runs once in every user's session).
+    enum class InstanceScope { Machine, Session };
+
+    explicit Win32SystemInfo(InstanceScope scope = InstanceScope::Machine) : m_scope(scope) {}
+
     OsVersion Version() override;
     std::optional<int> ProductType() override;
     std::optional<std::string> ComputerName() override;
@@ -24,6 +30,7 @@ class Win32SystemInfo : public SystemInfo {
     std::string InstanceMarkerName();
 
   private:
+    InstanceScope m_scope;
     // Held for the life of this object (the program keeps it for the process's life), so that
     // copies started later see it.
     UniqueHandle m_instanceMarker;

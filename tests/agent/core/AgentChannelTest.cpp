@@ -101,9 +101,12 @@ TEST_F(AgentChannelTest, AnAnnouncedWatcherIsAnsweredWithTheCurrentStateAndDrive
 
 TEST_F(AgentChannelTest, AnnouncementsThatNameNoWindowAreIgnored) {
     Watcher watcher(hub);
-    for (const std::string text : {"", "abc", " -", "0", "123456"}) {
+    Watcher other(hub);
+    for (const std::string& text :
+         std::vector<std::string>{"", "abc", " -", "0", "123456", other.Own()}) {
         watcher.Announce(AgentWindow(), text);
     }
+    EXPECT_TRUE(other.heard.empty());
     EXPECT_EQ(0, agent.WatcherWindow());
     EXPECT_TRUE(watcher.heard.empty());
 }

@@ -11,6 +11,7 @@
 
 #include "agent/control/WindowsLogonSettings.h"
 #include "agent/core/AgentCapabilities.h"
+#include "agent/core/AgentChannel.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/frmLogon.h"
@@ -19,6 +20,7 @@
 #include "platform/LoopTestSupport.h"
 #include "platform/Platform.h"
 #include "platform/win32/ScmServiceManager.h"
+#include "platform/win32/Win32ChannelPort.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32KioskScreens.h"
 #include "platform/win32/Win32NetConfigDialog.h"
@@ -107,10 +109,12 @@ TEST(NetConfigEndToEnd, OkStoresTheTypedSettingsAndTheLinkComesUp) {
     ProgramSettings settings(registry);
     PendingCapabilities pending;
     AgentGlobals globals;
+    Win32ChannelPort channel(loop, GetModuleHandleA(nullptr));
+    AgentChannel watcher(loop, channel, pending, [] { return nullptr; });
     Win32KioskScreens screens(loop);
-    Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, &screens);
+    Kiosk kiosk(loop, globals, registryModule, pending, pending, watcher, &screens);
     AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
+                           pending, pending, pending, pending, pending, watcher};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     host.Attach(loop, form);

@@ -48,6 +48,16 @@ TEST(Win32SystemInfo, InstanceMarkerIsHeldByTheFirstCopyOnly) {
     EXPECT_FALSE(third.AnotherInstanceRunning());
 }
 
+TEST(Win32SystemInfo, ASessionMarkerLivesInTheSessionsOwnNamespace) {
+    Win32SystemInfo machine;
+    Win32SystemInfo session(Win32SystemInfo::InstanceScope::Session);
+    EXPECT_EQ(session.InstanceMarkerName().rfind("Local\\", 0), 0u);
+    EXPECT_EQ(machine.InstanceMarkerName().rfind("Global\\", 0), 0u);
+    EXPECT_FALSE(session.AnotherInstanceRunning());
+    Win32SystemInfo sameSession(Win32SystemInfo::InstanceScope::Session);
+    EXPECT_TRUE(sameSession.AnotherInstanceRunning());
+}
+
 TEST(Win32SystemInfo, MachineIdentityIsAGuidWhenPresent) {
     Win32SystemInfo system;
     std::string identity = system.MachineIdentity();
