@@ -49,13 +49,14 @@ class PendingCapabilities : public WorkstationLock,
     void EndApplication(const std::string& key) override { Note("end application " + key); }
     std::vector<Entry> TrackedApplications() override { return {}; }
     // PolicyControl
-    void TakePolicySnapshot() override { Note("take policy snapshot"); }
     void ApplyPolicy() override { Note("apply policy"); }
     void ClearUserPolicies() override { Note("clear user policies"); }
     void TargetLoggedOnUser() override { Note("target logged-on user"); }
     void ApplySameUserPolicy() override { Note("apply same user policy"); }
     // ProfileLoader
-    void LoadProfile(const std::string& url) override { Note("load profile " + url); }
+    void LoadProfile(const std::string& url, ProfileAction) override {
+        Note("load profile " + url);
+    }
     // HookControl
     void SetUpCurrentUser() override { Note("set up current user"); }
     void InstallHooks() override { Note("install hooks"); }

@@ -70,7 +70,6 @@ void frmLogon::ServiceStart(bool& success) {
     m_caps.lock.ResetLockFlags();
     m_caps.lock.SetScreenSaverRunning(true);
     m_caps.applications.CreateApplicationList();
-    m_caps.policies.TakePolicySnapshot();
     m_globals.options.ReportApplications = -1;
     m_globals.ProgramFolder = m_platform.system.ProgramFolder();
     success = true;
