@@ -37,6 +37,9 @@ class RegistryPrimitives {
     virtual bool CreateKey(RegRoot root, const std::string& path, const std::string& className) = 0;
     // Deletes a key without sub-keys; fails on a missing key or one with sub-keys.
     virtual bool DeleteKey(RegRoot root, const std::string& path) = 0;
+    // Deletes a key with its values and every sub-key below it; fails on a missing key and on a
+    // root. A failure part-way leaves what could not be deleted.
+    virtual bool DeleteKeyTree(RegRoot root, const std::string& path) = 0;
     virtual bool DeleteValue(RegRoot root, const std::string& path, const std::string& name) = 0;
 
     // Loading another user's hive under HKEY_USERS. They return the system's result code

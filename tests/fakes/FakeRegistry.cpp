@@ -132,8 +132,20 @@ bool FakeRegistry::CreateKey(RegRoot root, const std::string& path, const std::s
 }
 
 bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
+    const bool ok = !ShouldFail(Operation::DeleteKey) && Erase(root, path, false);
+    Record(Operation::DeleteKey, root, path, "", ok);
+    return ok;
+}
+
+bool FakeRegistry::DeleteKeyTree(RegRoot root, const std::string& path) {
+    const bool ok = !ShouldFail(Operation::DeleteKeyTree) && Erase(root, path, true);
+    Record(Operation::DeleteKeyTree, root, path, "", ok);
+    return ok;
+}
+
+bool FakeRegistry::Erase(RegRoot root, const std::string& path, bool withSubKeys) {
     bool ok = false;
-    if (!ShouldFail(Operation::DeleteKey)) {
+    {
         const auto parts = SplitPath(path);
         if (parts && !parts->empty()) {
             std::string parentPath;
@@ -143,14 +155,13 @@ bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
             Key* parent = Find(root, parentPath);
             if (parent != nullptr) {
                 const auto it = parent->subKeys.find(Lower(parts->back()));
-                if (it != parent->subKeys.end() && it->second.subKeys.empty()) {
+                if (it != parent->subKeys.end() && (withSubKeys || it->second.subKeys.empty())) {
                     parent->subKeys.erase(it);
                     ok = true;
                 }
             }
         }
     }
-    Record(Operation::DeleteKey, root, path, "", ok);
     return ok;
 }
 

@@ -21,6 +21,7 @@ class FakeRegistry : public RegistryPrimitives {
         SetValue,
         CreateKey,
         DeleteKey,
+        DeleteKeyTree,
         DeleteValue,
         LoadKey,
         UnloadKey,
@@ -44,6 +45,7 @@ class FakeRegistry : public RegistryPrimitives {
                   const RegData& data) override;
     bool CreateKey(RegRoot root, const std::string& path, const std::string& className) override;
     bool DeleteKey(RegRoot root, const std::string& path) override;
+    bool DeleteKeyTree(RegRoot root, const std::string& path) override;
     bool DeleteValue(RegRoot root, const std::string& path, const std::string& name) override;
     long LoadKey(RegRoot root, const std::string& subKey, const std::string& file) override;
     long UnloadKey(RegRoot root, const std::string& subKey) override;
@@ -91,6 +93,7 @@ class FakeRegistry : public RegistryPrimitives {
     Key* Find(RegRoot root, const std::string& path);
     const Key* Find(RegRoot root, const std::string& path) const;
     Key* Create(RegRoot root, const std::string& path, const std::string& className);
+    bool Erase(RegRoot root, const std::string& path, bool withSubKeys);
     bool ShouldFail(Operation operation);
     void Record(Operation operation, RegRoot root, const std::string& path, const std::string& name,
                 bool succeeded);

@@ -281,6 +281,15 @@ TEST(RegistryFake, KeepsTheRegistrysRules) {
     EXPECT_FALSE(fake.DeleteKey(RegRoot::CurrentUser, "A\\B"));
     EXPECT_FALSE(fake.DeleteKey(RegRoot::CurrentUser, ""));
 
+    // A tree goes with everything below it; its neighbours stay.
+    fake.PutString(RegRoot::CurrentUser, "T\\U\\V", "x", "1");
+    fake.PutString(RegRoot::CurrentUser, "T2", "y", "2");
+    EXPECT_TRUE(fake.DeleteKeyTree(RegRoot::CurrentUser, "t"));
+    EXPECT_FALSE(fake.HasKey(RegRoot::CurrentUser, "T\\U"));
+    EXPECT_TRUE(fake.HasKey(RegRoot::CurrentUser, "T2"));
+    EXPECT_FALSE(fake.DeleteKeyTree(RegRoot::CurrentUser, "T"));
+    EXPECT_FALSE(fake.DeleteKeyTree(RegRoot::CurrentUser, ""));
+
     fake.FailNext(FakeRegistry::Operation::CreateKey, 2);
     EXPECT_FALSE(fake.CreateKey(RegRoot::CurrentUser, "X", ""));
     EXPECT_FALSE(fake.CreateKey(RegRoot::CurrentUser, "X", ""));

@@ -227,6 +227,26 @@ bool RegistryDocument::DeleteKey(RegRoot root, std::string_view path) {
     return true;
 }
 
+bool RegistryDocument::DeleteKeyTree(RegRoot root, std::string_view path) {
+    std::vector<std::string> parts;
+    if (!SplitPath(path, parts) || parts.empty()) {
+        return false;  // a root key is never deleted
+    }
+    const Key* key = FindKey(root, path);
+    if (key == nullptr) {
+        return false;
+    }
+    const std::string folded = Fold(key->path);
+    // The tree order puts a key's sub-keys right after it, so they form one range.
+    const std::string prefix = folded + '\\';
+    auto last = m_keys.lower_bound(prefix);
+    while (last != m_keys.end() && last->first.compare(0, prefix.size(), prefix) == 0) {
+        ++last;
+    }
+    m_keys.erase(m_keys.find(folded), last);
+    return true;
+}
+
 bool RegistryDocument::DeleteValue(RegRoot root, std::string_view path, std::string_view name) {
     Key* key = FindKey(root, path);
     if (key == nullptr) {

@@ -30,6 +30,8 @@ class RegistryDocument {
                   bool& changed);
     bool CreateKey(RegRoot root, std::string_view path, bool& changed);
     bool DeleteKey(RegRoot root, std::string_view path);
+    // Deletes the key and every key below it.
+    bool DeleteKeyTree(RegRoot root, std::string_view path);
     bool DeleteValue(RegRoot root, std::string_view path, std::string_view name);
 
     // The case-insensitive form of a name, as Windows compares them (upper case, Windows-1252).

@@ -342,6 +342,18 @@ bool RegistryFileStore::DeleteKey(RegRoot root, const std::string& path) {
     });
 }
 
+bool RegistryFileStore::DeleteKeyTree(RegRoot root, const std::string& path) {
+    Refresh();
+    if (!m_document.KeyExists(root, path)) {
+        return false;
+    }
+    return Modify([root, path](RegistryDocument& document, bool& changed) {
+        bool deleted = document.DeleteKeyTree(root, path);
+        changed = changed || deleted;
+        return deleted;
+    });
+}
+
 bool RegistryFileStore::DeleteValue(RegRoot root, const std::string& path,
                                     const std::string& name) {
     Refresh();

@@ -58,6 +58,7 @@ class RegistryFileStore : public RegistryPrimitives {
     // The class string has no place in the REGEDIT4 format and is not kept.
     bool CreateKey(RegRoot root, const std::string& path, const std::string& className) override;
     bool DeleteKey(RegRoot root, const std::string& path) override;
+    bool DeleteKeyTree(RegRoot root, const std::string& path) override;
     bool DeleteValue(RegRoot root, const std::string& path, const std::string& name) override;
 
     // Linux has no per-user hive files to load: every user's keys live in this one store.

@@ -91,6 +91,53 @@ bool Win32Registry::DeleteKey(RegRoot root, const std::string& path) {
     return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
 }
 
+namespace {
+
+// RegDeleteKeyA removes only keys without sub-keys on the NT family, and RegDeleteTreeA needs
+// Vista: delete the sub-keys first, deepest first. The registry nests at most 512 levels; a
+// deeper walk means the tree changes under us, and it stops.
+bool DeleteSubTree(HKEY parent, const std::string& name, int depth) {
+    if (depth > 512) {
+        return false;
+    }
+    UniqueRegKey key;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE,
+                      key.Put()) != ERROR_SUCCESS) {
+        return false;
+    }
+    // A sub-key that cannot go is stepped over, so the walk ends; the key then stays too.
+    DWORD index = 0;
+    while (true) {
+        char subName[256];
+        DWORD length = sizeof(subName);
+        const LONG result =
+            RegEnumKeyExA(key.Get(), index, subName, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (result != ERROR_SUCCESS ||
+            !DeleteSubTree(key.Get(), std::string(subName, length), depth + 1)) {
+            ++index;
+        }
+    }
+    key.Reset();
+    return RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool Win32Registry::DeleteKeyTree(RegRoot root, const std::string& path) {
+    std::string trimmed = path;
+    while (!trimmed.empty() && trimmed.back() == '\\') {
+        trimmed.pop_back();
+    }
+    // An empty path would name the root itself.
+    if (trimmed.empty()) {
+        return false;
+    }
+    return DeleteSubTree(RootKey(root), trimmed, 0);
+}
+
 bool Win32Registry::DeleteValue(RegRoot root, const std::string& path, const std::string& name) {
     UniqueRegKey key;
     if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, kWriteAccess, key.Put()) != ERROR_SUCCESS) {

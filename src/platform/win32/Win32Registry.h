@@ -21,6 +21,7 @@ class Win32Registry : public RegistryPrimitives {
                   const RegData& data) override;
     bool CreateKey(RegRoot root, const std::string& path, const std::string& className) override;
     bool DeleteKey(RegRoot root, const std::string& path) override;
+    bool DeleteKeyTree(RegRoot root, const std::string& path) override;
     bool DeleteValue(RegRoot root, const std::string& path, const std::string& name) override;
 
     long LoadKey(RegRoot root, const std::string& subKey, const std::string& file) override;

@@ -117,6 +117,35 @@ TEST(RegistryFileStore, NamesIgnoreCaseAndKeepTheCaseTheyWereCreatedWith) {
     EXPECT_FALSE(store.QueryValue(RegRoot::LocalMachine, "Software\\MyApp\\Caf\xE9", "Left"));
 }
 
+TEST(RegistryFileStore, TreeDeletionTakesEveryKeyBelowAndNoNeighbour) {
+    TempFolder folder;
+    const std::string policies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
+    {
+        RegistryFileStore store(folder.File("registry.reg"));
+        for (const char* key : {"\\Explorer", "\\Explorer\\Deep\\Deeper", "\\Explorer2",
+                                "\\Explorer Extra", "\\System"}) {
+            ASSERT_TRUE(store.CreateKey(RegRoot::Users, "S-1-22-1-7\\" + policies + key, "4"));
+            ASSERT_TRUE(
+                store.SetValue(RegRoot::Users, "S-1-22-1-7\\" + policies + key, "V", Dword(1)));
+        }
+        EXPECT_TRUE(store.DeleteKeyTree(RegRoot::Users, "s-1-22-1-7\\" + policies + "\\EXPLORER"));
+        EXPECT_FALSE(store.DeleteKeyTree(RegRoot::Users, "S-1-22-1-7\\" + policies + "\\Explorer"));
+        EXPECT_FALSE(store.DeleteKeyTree(RegRoot::Users, ""));
+        EXPECT_FALSE(store.DeleteKeyTree(RegRoot::CurrentUser, policies));  // another root
+    }
+    // The deletion reached the file: a fresh store sees the neighbours and nothing of the tree.
+    RegistryFileStore store(folder.File("registry.reg"));
+    const std::string base = "S-1-22-1-7\\" + policies;
+    EXPECT_FALSE(store.QueryValue(RegRoot::Users, base + "\\Explorer", "V"));
+    EXPECT_FALSE(store.QueryValue(RegRoot::Users, base + "\\Explorer\\Deep\\Deeper", "V"));
+    EXPECT_FALSE(store.DeleteKey(RegRoot::Users, base + "\\Explorer\\Deep"));
+    EXPECT_TRUE(store.QueryValue(RegRoot::Users, base + "\\Explorer2", "V"));
+    EXPECT_TRUE(store.QueryValue(RegRoot::Users, base + "\\Explorer Extra", "V"));
+    EXPECT_TRUE(store.QueryValue(RegRoot::Users, base + "\\System", "V"));
+    EXPECT_TRUE(store.DeleteKeyTree(RegRoot::Users, "S-1-22-1-7"));
+    EXPECT_FALSE(store.QueryValue(RegRoot::Users, base + "\\System", "V"));
+}
+
 TEST(RegistryFileStore, KeysAreCreatedWithParentsAndDeletedOnlyWhenEmptyOfSubKeys) {
     TempFolder folder;
     RegistryFileStore store(folder.File("registry.reg"));
