@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,21 @@
 #include "platform/ScreenWindow.h"
 
 namespace ko {
+
+// What sort of top-level window a kiosk window is.
+enum class WindowKind : std::uint8_t {
+    // The main window or a dialog, as `framed` says.
+    Standard,
+    // The time-out strip: a bare topmost tool window without a taskbar entry that never takes the
+    // focus, whatever Show is asked: the customer's window stays active under it. Clicks are
+    // reported and never handled by the page.
+    Strip,
+    // Advertising: a bare topmost window covering the whole screen, fitted again whenever the
+    // display changes. Every key and every click is reported and none reaches the page (a click
+    // never follows a link). While shown it holds the keyboard grab and gives it back to the
+    // window that held it before when it hides or goes.
+    Advertisement,
+};
 
 // What a kiosk window does on its own, fixed when it is created: an asynchronous engine cannot
 // ask the core in the middle of an event.
@@ -22,6 +38,10 @@ struct BrowserWindowSpec {
     bool cancelClickDefault = false;
     // Keys the window swallows before the page sees them; they are still reported.
     std::vector<KeyInfo> swallowedKeys;
+    WindowKind kind = WindowKind::Standard;
+    // The agent's form the window belongs to ("frmLogon", "frmHtmlMessage"): what
+    // KioskScreens::FormOfWindow answers for it.
+    std::string formName;
 };
 
 // The notices of one kiosk window. The adapter posts each to the loop: none ever runs inside an

@@ -6,13 +6,18 @@ namespace ko {
 
 FakeBrowserWindow::FakeBrowserWindow(FakeKioskScreens& screens, const BrowserWindowSpec& spec,
                                      BrowserWindowEvents& events)
-    : spec(spec), caption(spec.caption), m_screens(screens), m_events(events) {}
+    : spec(spec),
+      handle(screens.m_nextHandle++),
+      caption(spec.caption),
+      m_screens(screens),
+      m_events(events) {}
 
 FakeBrowserWindow::~FakeBrowserWindow() {
     *m_alive = false;
     CancelLoad();
     auto& windows = m_screens.m_windows;
     windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+    m_screens.RefreshGrab();
 }
 
 void FakeBrowserWindow::PostEvent(std::function<void(BrowserWindowEvents&)> event) {
@@ -28,21 +33,42 @@ void FakeBrowserWindow::Show(bool activate) {
     if (activate) {
         Activate();
     }
+    m_screens.RefreshGrab();
 }
 
 void FakeBrowserWindow::Hide() {
     visible = false;
     active = false;
+    m_screens.RefreshGrab();
+}
+
+void FakeBrowserWindow::ForceForeground() {
+    ++forcedForeground;
+    if (visible) {
+        Activate();
+    }
+}
+
+bool FakeBrowserWindow::GrabKeyboard(bool grab) {
+    grabAsked = grab;
+    m_screens.RefreshGrab();
+    return true;
 }
 
 void FakeBrowserWindow::Move(std::int32_t left, std::int32_t top) {
     ++moves;
+    if (spec.kind == WindowKind::Advertisement) {
+        return;  // it covers the screen on its own
+    }
     bounds.left = left;
     bounds.top = top;
 }
 
 void FakeBrowserWindow::Resize(std::int32_t width, std::int32_t height) {
     ++resizes;
+    if (spec.kind == WindowKind::Advertisement) {
+        return;
+    }
     const PixelSize limit = m_screens.desktop.maxWindowSize;
     if (width < 1 || height < 1 || width > limit.width || height > limit.height) {
         ++refusedSizes;
@@ -142,7 +168,7 @@ std::optional<std::string> FakeBrowserWindow::InnerText(const std::string& idOrN
 }
 
 bool FakeBrowserWindow::TakesInput() const {
-    return visible && !m_screens.AnotherWindowIsModal(this);
+    return visible && !m_screens.messageBoxOpen && !m_screens.AnotherWindowIsModal(this);
 }
 
 bool FakeBrowserWindow::Click(const std::string& idOrName) {
@@ -165,6 +191,9 @@ bool FakeBrowserWindow::ClickElement(int index) {
         return false;
     }
     ClickInfo click{generation, document.ChainFrom(index), document.ClickFields()};
+    if (spec.kind == WindowKind::Advertisement) {
+        click = ClickInfo{generation, {}, {}};  // taken before the page sees it
+    }
     PostEvent([click](BrowserWindowEvents& events) { events.OnClick(click); });
     return true;
 }
@@ -174,6 +203,9 @@ bool FakeBrowserWindow::ClickPage() {
         return false;
     }
     ClickInfo click{generation, {}, document.ClickFields()};
+    if (spec.kind == WindowKind::Advertisement) {
+        click.fields.clear();
+    }
     PostEvent([click](BrowserWindowEvents& events) { events.OnClick(click); });
     return true;
 }
@@ -184,6 +216,9 @@ bool FakeBrowserWindow::Key(std::int32_t keyCode, std::int32_t shift) {
     }
     const KeyInfo key{keyCode, shift};
     PostEvent([key](BrowserWindowEvents& events) { events.OnKeyDown(key); });
+    if (spec.kind == WindowKind::Advertisement) {
+        return true;
+    }
     return std::find(spec.swallowedKeys.begin(), spec.swallowedKeys.end(), key) !=
            spec.swallowedKeys.end();
 }
@@ -203,6 +238,9 @@ bool FakeBrowserWindow::CloseBox() {
 }
 
 void FakeBrowserWindow::Activate() {
+    if (spec.kind == WindowKind::Strip) {
+        return;  // a strip never takes the focus
+    }
     m_screens.Activated(this);
     PostEvent([](BrowserWindowEvents& events) { events.OnActivate(); });
 }
@@ -210,6 +248,9 @@ void FakeBrowserWindow::Activate() {
 void FakeDesktop::Change(const PixelRect& newWorkArea, const TwipsPerPixel& newTwips) {
     workArea = newWorkArea;
     twips = newTwips;
+    if (screens != nullptr) {
+        screens->CoverScreen();
+    }
     m_loop.Post([this] {
         if (m_events != nullptr) {
             m_events->OnDisplayChanged();
@@ -268,6 +309,9 @@ std::unique_ptr<BrowserWindow> FakeKioskScreens::CreateBrowserWindow(const Brows
     }
     ++windowsCreated;
     auto window = std::make_unique<FakeBrowserWindow>(*this, spec, events);
+    if (spec.kind == WindowKind::Advertisement) {
+        window->bounds = desktop.screen;
+    }
     m_windows.push_back(window.get());
     return window;
 }
@@ -276,6 +320,55 @@ std::unique_ptr<NetConfigDialog> FakeKioskScreens::CreateNetConfigDialog(NetConf
     auto dialog = std::make_unique<FakeNetConfigDialog>(*this, events);
     m_netConfig = dialog.get();
     return dialog;
+}
+
+void FakeKioskScreens::ShowMessageBox(const std::string& text, const std::string& caption) {
+    messageBoxes.emplace_back(text, caption);
+    messageBoxOpen = true;
+    if (whileMessageBox) {
+        whileMessageBox();
+        m_loop.RunUntil([this] { return !messageBoxOpen; });
+    }
+    messageBoxOpen = false;
+}
+
+std::string FakeKioskScreens::FormOfWindow(std::uint64_t handle) const {
+    for (FakeBrowserWindow* window : m_windows) {
+        if (window->handle == handle) {
+            return window->spec.formName;
+        }
+    }
+    if (m_netConfig != nullptr && handle == kNetConfigHandle) {
+        return "frmNetConfig";
+    }
+    return {};
+}
+
+void FakeKioskScreens::CoverScreen() {
+    for (FakeBrowserWindow* window : m_windows) {
+        if (window->spec.kind == WindowKind::Advertisement) {
+            window->bounds = desktop.screen;
+        }
+    }
+}
+
+FakeBrowserWindow* FakeKioskScreens::GrabHolder() const {
+    return m_grabHolder;
+}
+
+void FakeKioskScreens::RefreshGrab() {
+    FakeBrowserWindow* holder = nullptr;
+    for (FakeBrowserWindow* window : m_windows) {
+        if (window->visible && window->spec.kind == WindowKind::Advertisement) {
+            holder = window;
+        }
+    }
+    for (FakeBrowserWindow* window : m_windows) {
+        if (holder == nullptr && window->visible && window->grabAsked) {
+            holder = window;
+        }
+    }
+    m_grabHolder = holder;
 }
 
 void FakeKioskScreens::Serve(const std::string& url, FakeDocument page, std::uint32_t delayMs) {

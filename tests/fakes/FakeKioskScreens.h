@@ -34,6 +34,9 @@ class FakeBrowserWindow : public BrowserWindow {
     void SetTopmost(bool topmost) override { this->topmost = topmost; }
     void SetCaption(const std::string& caption) override { this->caption = caption; }
     void SetModal(bool modal) override { this->modal = modal; }
+    void ForceForeground() override;
+    bool GrabKeyboard(bool grab) override;
+    std::uint64_t NativeHandle() const override { return handle; }
     bool IsVisible() const override { return visible; }
     bool IsActive() const override { return active; }
     PixelRect Bounds() const override { return bounds; }
@@ -45,12 +48,13 @@ class FakeBrowserWindow : public BrowserWindow {
     std::string Location() const override { return location; }
 
     // The user. Each returns false when the window takes no input now (hidden, another window
-    // modal, no document bound for a click).
+    // modal or a message box open, no document bound for a click). A click on a strip or an
+    // advertisement never reaches the page.
     bool Click(const std::string& idOrName);
     bool ClickElement(int index);
     // A click on the page outside every element.
     bool ClickPage();
-    // Returns true when the window swallows the key.
+    // Returns true when the window swallows the key (an advertisement swallows every key).
     bool Key(std::int32_t keyCode, std::int32_t shift = 0);
     void MouseMove();
     bool CloseBox();
@@ -66,6 +70,10 @@ class FakeBrowserWindow : public BrowserWindow {
     bool active = false;
     bool topmost = false;
     bool modal = false;
+    // GrabKeyboard(true) was asked and not released.
+    bool grabAsked = false;
+    int forcedForeground = 0;
+    std::uint64_t handle = 0;
     std::string caption;
     PixelRect bounds{0, 0, 300, 200};
     std::string location;
@@ -105,7 +113,7 @@ class FakeDesktop : public Desktop {
     PixelSize MaxWindowSize() const override { return maxWindowSize; }
     void SetEvents(DesktopEvents* events) override { m_events = events; }
 
-    // Changes the display and posts the notice.
+    // Changes the display and posts the notice; advertisements cover the (new) screen at once.
     void Change(const PixelRect& newWorkArea, const TwipsPerPixel& newTwips);
     void Lose();
 
@@ -113,6 +121,7 @@ class FakeDesktop : public Desktop {
     PixelRect screen{0, 0, 1024, 768};
     TwipsPerPixel twips{15, 15};
     PixelSize maxWindowSize{32767, 32767};
+    FakeKioskScreens* screens = nullptr;
 
   private:
     EventLoop& m_loop;
@@ -158,12 +167,20 @@ class FakeKioskScreens : public KioskScreens {
     // Where a navigation that no page answers ends up, as an engine's error page.
     static constexpr const char* kErrorLocation = "about:neterror";
 
-    explicit FakeKioskScreens(EventLoop& loop) : desktop(loop), m_loop(loop) {}
+    explicit FakeKioskScreens(EventLoop& loop) : desktop(loop), m_loop(loop) {
+        desktop.screens = this;
+    }
 
     Desktop& GetDesktop() override { return desktop; }
     std::unique_ptr<BrowserWindow> CreateBrowserWindow(const BrowserWindowSpec& spec,
                                                        BrowserWindowEvents& events) override;
     std::unique_ptr<NetConfigDialog> CreateNetConfigDialog(NetConfigEvents& events) override;
+    // Records the box. Without whileMessageBox it closes at once; with it, the hook plays the
+    // user (it may call CloseMessageBox), then the loop runs until the box is closed or nothing
+    // more happens.
+    void ShowMessageBox(const std::string& text, const std::string& caption) override;
+    std::string FormOfWindow(std::uint64_t handle) const override;
+    void CloseMessageBox() { messageBoxOpen = false; }
 
     // Answers an address with a page after delayMs of virtual time; the address is matched
     // exactly. A later Serve of the same address replaces the page.
@@ -176,15 +193,24 @@ class FakeKioskScreens : public KioskScreens {
     FakeNetConfigDialog* NetConfig() const { return m_netConfig; }
     // The window the user works in now, if it is one of ours.
     FakeBrowserWindow* ActiveWindow() const;
+    // The window that holds the keyboard grab now, or null.
+    FakeBrowserWindow* GrabHolder() const;
     // Another program's window becomes active.
     void ActivateOtherProgram();
 
     bool failWindowCreation = false;
     int windowsCreated = 0;
+    // Every message box as (text, caption), in order.
+    std::vector<std::pair<std::string, std::string>> messageBoxes;
+    bool messageBoxOpen = false;
+    std::function<void()> whileMessageBox;
+    // The network dialog's handle, for FormOfWindow.
+    static constexpr std::uint64_t kNetConfigHandle = 0xFFFF;
     FakeDesktop desktop;
 
   private:
     friend class FakeBrowserWindow;
+    friend class FakeDesktop;
     friend class FakeNetConfigDialog;
     struct Page {
         FakeDocument document;
@@ -193,12 +219,18 @@ class FakeKioskScreens : public KioskScreens {
     const Page* PageFor(const std::string& url) const;
     bool AnotherWindowIsModal(const FakeBrowserWindow* window) const;
     void Activated(FakeBrowserWindow* window);
+    // Gives the grab to whoever should hold it now: a shown advertisement, else the window that
+    // asked for it while it shows.
+    void RefreshGrab();
+    void CoverScreen();
 
     EventLoop& m_loop;
     std::map<std::string, Page> m_pages;
     std::map<std::string, std::string> m_redirects;
     std::vector<FakeBrowserWindow*> m_windows;
     FakeNetConfigDialog* m_netConfig = nullptr;
+    FakeBrowserWindow* m_grabHolder = nullptr;
+    std::uint64_t m_nextHandle = 0x1000;
 };
 
 // A screens source that answers what the test says: a display that is ready at once, one that

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +48,17 @@ class RecordingCapabilities : public PendingCapabilities,
         Note(topmost ? "main window topmost" : "main window not topmost");
     }
     void UnloadForms() override { Note("unload forms"); }
+    void ForceForeground() override { Note("force main window to the foreground"); }
+    bool GrabKeyboard(bool grab) override {
+        Note(grab ? "grab keyboard" : "release keyboard");
+        return true;
+    }
+    // Handles of the agent's own windows, as the test sets them.
+    std::map<std::uint64_t, std::string> ownWindows;
+    std::string IsOwnWindow(std::uint64_t handle) override {
+        auto it = ownWindows.find(handle);
+        return it != ownWindows.end() ? it->second : std::string();
+    }
     void UpdateBillingInformation() override { Note("update billing information"); }
     AgentCapabilities All() {
         return AgentCapabilities{*this, *this, *this, *this, *this, *this, *this,

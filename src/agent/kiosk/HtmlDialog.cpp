@@ -30,6 +30,7 @@ bool HtmlDialog::EnsureWindow() {
     spec.framed = true;
     spec.blockContextMenu = m_options.blockContextMenu;
     spec.cancelClickDefault = m_options.cancelClickDefault;
+    spec.formName = m_options.formName;
     m_window = m_context.screens->CreateBrowserWindow(spec, *this);
     if (!m_window) {
         Logger::Debug("kiosk: the window " + m_options.caption + " could not be created");

@@ -30,6 +30,8 @@ class HtmlDialog : public BrowserWindowEvents {
         bool cancelClickDefault = false;
         // Keys and mouse moves restart the advertisement idle count.
         bool userActivity = false;
+        // The form's name, as the lock asks which form a window is.
+        std::string formName;
     };
 
     HtmlDialog(KioskContext& context, Options options);

@@ -85,6 +85,13 @@ void Kiosk::UnloadForms() {
     m_customerHistory.Unload();
     m_netConfig.Unload();
     m_context.messages.Unload();
+    for (const auto& unload : m_otherForms) {
+        Guarded("unload form", unload);
+    }
+}
+
+std::string Kiosk::IsOwnWindow(std::uint64_t handle) {
+    return m_context.screens != nullptr ? m_context.screens->FormOfWindow(handle) : std::string();
 }
 
 std::vector<std::pair<std::string, std::string>> Kiosk::BillingTexts() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -63,6 +65,12 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
     }
     void SetMainTopmost(bool topmost) override { m_main.SetTopmost(topmost); }
     void UnloadForms() override;
+    void ForceForeground() override { m_main.ForceForeground(); }
+    bool GrabKeyboard(bool grab) override { return m_main.GrabKeyboard(grab); }
+    std::string IsOwnWindow(std::uint64_t handle) override;
+    // Forms of other parts of the agent (the time-out strip, advertising) that UnloadForms
+    // unloads with the kiosk's own.
+    void AddOtherForm(std::function<void()> unload) { m_otherForms.push_back(std::move(unload)); }
 
     // BillingDisplay
     void UpdateBillingInformation() override;
@@ -90,6 +98,7 @@ class Kiosk : public KioskWindow, public BillingDisplay, private DesktopEvents {
     frmNetConfig m_netConfig;
     MainKioskWindow m_main;
     LoopTimer m_tmrScreens;
+    std::vector<std::function<void()>> m_otherForms;
     bool m_supported = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace ko {
@@ -37,9 +38,19 @@ class KioskWindow {
     virtual void SetMainPosition(const std::string& vertical, const std::string& horizontal) = 0;
 
     // For the lock: the main window above every other window (or not), and every form of the
-    // agent but the main window unloaded (dialogs, message, network dialog).
+    // agent but the main window unloaded (dialogs, message, network dialog, the time-out strip
+    // and advertising).
     virtual void SetMainTopmost(bool topmost) = 0;
     virtual void UnloadForms() = 0;
+    // The main window to the front and active, even while another program's window is active.
+    virtual void ForceForeground() = 0;
+    // Every key of the display to the agent's windows while held (see ScreenWindow::GrabKeyboard);
+    // false when the window system refused it or no display shows the kiosk yet (the grab is
+    // taken once the window shows).
+    virtual bool GrabKeyboard(bool grab) = 0;
+    // The agent's form ("frmLogon", "frmHtmlMessage", ...) a top-level window belongs to, by its
+    // handle (an HWND; an X window id); empty when it is none of the agent's windows.
+    virtual std::string IsOwnWindow(std::uint64_t handle) = 0;
 };
 
 }  // namespace ko

@@ -45,12 +45,16 @@ bool MainKioskWindow::Attach() {
     spec.blockContextMenu = true;
     spec.cancelClickDefault = false;
     spec.swallowedKeys = {kAltF6};
+    spec.formName = kFormName;
     m_window = m_context.screens->CreateBrowserWindow(spec, *this);
     if (!m_window) {
         Logger::Error("kiosk: the main window could not be created");
         return false;
     }
     m_window->SetTopmost(m_topmost);
+    if (m_keyboardGrabbed) {
+        m_window->GrabKeyboard(true);
+    }
     if (!m_requested.empty()) {
         m_window->Navigate(m_requested);
     }
@@ -103,6 +107,17 @@ void MainKioskWindow::SetCaption(const std::string& caption) {
     if (m_window) {
         m_window->SetCaption(caption);
     }
+}
+
+void MainKioskWindow::ForceForeground() {
+    if (m_window) {
+        m_window->ForceForeground();
+    }
+}
+
+bool MainKioskWindow::GrabKeyboard(bool grab) {
+    m_keyboardGrabbed = grab;
+    return m_window && m_window->GrabKeyboard(grab);
 }
 
 void MainKioskWindow::SetTopmost(bool topmost) {

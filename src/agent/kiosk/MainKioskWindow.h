@@ -36,6 +36,7 @@ struct KioskForms {
 class MainKioskWindow : public BrowserWindowEvents {
   public:
     static constexpr std::uint32_t kWindowFocusIntervalMs = 3000;
+    static constexpr const char* kFormName = "frmLogon";
 
     MainKioskWindow(KioskContext& context, KioskForms forms);
     ~MainKioskWindow() override;
@@ -54,6 +55,9 @@ class MainKioskWindow : public BrowserWindowEvents {
     void Hide();
     void SetCaption(const std::string& caption);
     void SetTopmost(bool topmost);
+    // For the lock (kept for a display that comes later).
+    void ForceForeground();
+    bool GrabKeyboard(bool grab);
     void SetPosition(const std::string& vertical, const std::string& horizontal);
     void SetWindowFocusTimer(bool enabled) { m_tmrWindowFocus.SetEnabled(enabled); }
     bool WindowFocusTimerEnabled() const { return m_tmrWindowFocus.Enabled(); }
@@ -92,6 +96,7 @@ class MainKioskWindow : public BrowserWindowEvents {
     std::string m_requested;
     std::string m_caption = "Ostrel";
     bool m_topmost = false;
+    bool m_keyboardGrabbed = false;
     bool m_shown = false;
 };
 

@@ -13,7 +13,8 @@ frmChangePassword::frmChangePassword(KioskContext& context)
                                   /*topmostOnActivate=*/true,
                                   /*blockContextMenu=*/true,
                                   /*cancelClickDefault=*/true,
-                                  /*userActivity=*/false}) {}
+                                  /*userActivity=*/false,
+                                  /*formName=*/"frmChangePassword"}) {}
 
 std::optional<std::string> frmChangePassword::OpenAddress(const std::string& mode,
                                                           const std::string&) {

@@ -12,7 +12,8 @@ frmCustomerHistory::frmCustomerHistory(KioskContext& context)
                                   /*topmostOnActivate=*/false,
                                   /*blockContextMenu=*/false,
                                   /*cancelClickDefault=*/false,
-                                  /*userActivity=*/false}) {}
+                                  /*userActivity=*/false,
+                                  /*formName=*/"frmCustomerHistory"}) {}
 
 std::optional<std::string> frmCustomerHistory::OpenAddress(const std::string& mode,
                                                            const std::string& CurrentCustomer) {

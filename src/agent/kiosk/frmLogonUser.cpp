@@ -11,7 +11,8 @@ frmLogonUser::frmLogonUser(KioskContext& context)
                                   /*topmostOnActivate=*/true,
                                   /*blockContextMenu=*/true,
                                   /*cancelClickDefault=*/false,
-                                  /*userActivity=*/true}) {}
+                                  /*userActivity=*/true,
+                                  /*formName=*/"frmLogonUser"}) {}
 
 std::optional<std::string> frmLogonUser::OpenAddress(const std::string& mode, const std::string&) {
     if (mode != "Logon") {

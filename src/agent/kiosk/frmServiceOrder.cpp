@@ -13,7 +13,8 @@ frmServiceOrder::frmServiceOrder(KioskContext& context)
                                   /*topmostOnActivate=*/true,
                                   /*blockContextMenu=*/true,
                                   /*cancelClickDefault=*/false,
-                                  /*userActivity=*/false}) {}
+                                  /*userActivity=*/false,
+                                  /*formName=*/"frmServiceOrder"}) {}
 
 std::optional<std::string> frmServiceOrder::OpenAddress(const std::string& mode,
                                                         const std::string&) {

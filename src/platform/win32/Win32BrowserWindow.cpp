@@ -26,6 +26,27 @@ std::int32_t ShiftState(const MSG& msg) {
     return shift;
 }
 
+bool IsButtonDown(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK:
+        case WM_XBUTTONDBLCLK:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Every mouse message but a move: buttons, double clicks and the wheel.
+bool IsButtonMessage(UINT message) {
+    return message != WM_MOUSEMOVE && message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
+}
+
 }  // namespace
 
 Win32BrowserWindow::Win32BrowserWindow(Win32EventLoop& loop, const BrowserWindowSpec& spec,
@@ -45,11 +66,25 @@ Win32BrowserWindow::Win32BrowserWindow(Win32EventLoop& loop, const BrowserWindow
         RememberBounds();
     };
     frameEvents.onActivate = [this](bool active) { OnFrameActivate(active); };
-    m_frame = std::make_unique<Win32Frame>(
-        spec.framed ? Win32Frame::Style::Dialog : Win32Frame::Style::Main, spec.caption,
-        std::move(frameEvents));
+    frameEvents.onDisplayChanged = [this] {
+        if (m_spec.kind == WindowKind::Advertisement) {
+            CoverScreen();
+        }
+    };
+    Win32Frame::Style style = spec.framed ? Win32Frame::Style::Dialog : Win32Frame::Style::Main;
+    if (spec.kind == WindowKind::Strip) {
+        style = Win32Frame::Style::Strip;
+        m_spec.cancelClickDefault = true;
+    } else if (spec.kind == WindowKind::Advertisement) {
+        style = Win32Frame::Style::Advertisement;
+    }
+    m_frame = std::make_unique<Win32Frame>(style, spec.caption, std::move(frameEvents));
     if (!m_frame->Created()) {
         return;
+    }
+    m_frame->SetFormName(&m_spec.formName);
+    if (spec.kind == WindowKind::Advertisement) {
+        CoverScreen();
     }
     RememberBounds();
     m_site = WebBrowserSite::Create(m_frame->Handle(), this);
@@ -96,13 +131,47 @@ void Win32BrowserWindow::Hide() {
 }
 
 void Win32BrowserWindow::Move(std::int32_t left, std::int32_t top) {
+    if (m_spec.kind == WindowKind::Advertisement) {
+        return;  // it covers the screen on its own
+    }
     m_frame->Move(left, top);
     RememberBounds();
 }
 
 void Win32BrowserWindow::Resize(std::int32_t width, std::int32_t height) {
+    if (m_spec.kind == WindowKind::Advertisement) {
+        return;
+    }
     m_frame->Resize(width, height);
     RememberBounds();
+}
+
+void Win32BrowserWindow::CoverScreen() {
+    // The larger of the screen and the work area: a taskbar may lie outside the primary
+    // screen's rectangle.
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = std::min<int>(0, work.left);
+    const int top = std::min<int>(0, work.top);
+    const int width = std::max<int>(GetSystemMetrics(SM_CXSCREEN), work.right) - left;
+    const int height = std::max<int>(GetSystemMetrics(SM_CYSCREEN), work.bottom) - top;
+    m_frame->Move(left, top);
+    m_frame->Resize(width, height);
+    RememberBounds();
+}
+
+void Win32BrowserWindow::ForceForeground() {
+    m_frame->ForceForeground();
+}
+
+bool Win32BrowserWindow::GrabKeyboard(bool grab) {
+    // Windows has no keyboard grab for a program; the keyboard hook keeps the keys inside.
+    m_grabAsked = grab;
+    return true;
+}
+
+std::uint64_t Win32BrowserWindow::NativeHandle() const {
+    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_frame->Handle()));
 }
 
 void Win32BrowserWindow::RememberBounds() {
@@ -156,16 +225,32 @@ bool Win32BrowserWindow::FilterMessage(const MSG& msg) {
         }
         return false;
     }
+    const bool advertisement = m_spec.kind == WindowKind::Advertisement;
+    if (advertisement && IsButtonMessage(msg.message)) {
+        // The page never sees a click: one notice per press, every other button message dropped.
+        if (IsButtonDown(msg.message)) {
+            ClickInfo click;
+            click.generation = m_generation;
+            Post([click = std::move(click)](BrowserWindowEvents& sink) { sink.OnClick(click); });
+        }
+        return true;
+    }
     if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) {
         return false;
     }
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
         KeyInfo key{static_cast<std::int32_t>(msg.wParam), ShiftState(msg)};
         Post([key](BrowserWindowEvents& sink) { sink.OnKeyDown(key); });
+        if (advertisement) {
+            return true;
+        }
         if (std::find(m_spec.swallowedKeys.begin(), m_spec.swallowedKeys.end(), key) !=
             m_spec.swallowedKeys.end()) {
             return true;
         }
+    }
+    if (advertisement) {
+        return true;  // no key reaches an advertisement's page
     }
     return m_site && m_site->TranslateAccelerator(msg);
 }

@@ -44,6 +44,9 @@ class Win32BrowserWindow final : public BrowserWindow, private WebBrowserSiteLis
     void SetTopmost(bool topmost) override;
     void SetCaption(const std::string& caption) override;
     void SetModal(bool modal) override;
+    void ForceForeground() override;
+    bool GrabKeyboard(bool grab) override;
+    std::uint64_t NativeHandle() const override;
     bool IsVisible() const override { return m_visible; }
     bool IsActive() const override { return m_active; }
     PixelRect Bounds() const override { return m_bounds; }
@@ -70,6 +73,8 @@ class Win32BrowserWindow final : public BrowserWindow, private WebBrowserSiteLis
     void BindDocument(const ComPtr<IHTMLDocument2>& document);
     void ReleaseDocument();
     void RememberBounds();
+    // An advertisement covers the screen as the system has it now.
+    void CoverScreen();
     // Delivers notice from the loop, unless the window is gone by then.
     void Post(std::function<void(BrowserWindowEvents&)> notice);
 
@@ -94,6 +99,7 @@ class Win32BrowserWindow final : public BrowserWindow, private WebBrowserSiteLis
 
     bool m_visible = false;
     bool m_active = false;
+    bool m_grabAsked = false;
     bool m_mouseMovePending = false;
     PixelRect m_bounds;
 };

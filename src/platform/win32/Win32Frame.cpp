@@ -9,7 +9,7 @@ namespace ko {
 
 namespace {
 
-constexpr const char* kFrameClass = "OstrelKioskFrame";
+constexpr const char* kFrameClass = Win32Frame::kClassName;
 
 bool RegisterFrameClassOnce(HINSTANCE instance, WNDPROC procedure) {
     WNDCLASSA existing = {};
@@ -42,21 +42,36 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM context) {
 }  // namespace
 
 Win32Frame::Win32Frame(Style style, const std::string& caption, Events events)
-    : m_events(std::move(events)) {
+    : m_style(style), m_events(std::move(events)) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!RegisterFrameClassOnce(instance, &WindowProc)) {
         Logger::Error("Win32Frame: window class not registered");
         return;
     }
     // The kiosk window has no frame at all; dialogs have a caption and a close box but no
-    // sizing border: the server's page decides their size.
-    DWORD windowStyle = style == Style::Main
-                            ? WS_POPUP | WS_CLIPCHILDREN
-                            : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    DWORD extended = style == Style::Main ? 0 : WS_EX_DLGMODALFRAME;
-    m_window.Reset(CreateWindowExA(
-        extended, kFrameClass, caption.c_str(), windowStyle, 0, 0, style == Style::Main ? 640 : 320,
-        style == Style::Main ? 480 : 200, nullptr, nullptr, instance, this));
+    // sizing border: the server's page decides their size. The strip stays above everything
+    // without a taskbar button and is never activated, not even by a click; the advertisement
+    // stays above everything without a taskbar button.
+    DWORD windowStyle = WS_POPUP | WS_CLIPCHILDREN;
+    DWORD extended = 0;
+    switch (style) {
+        case Style::Main:
+            break;
+        case Style::Dialog:
+            windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+            extended = WS_EX_DLGMODALFRAME;
+            break;
+        case Style::Strip:
+            extended = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+            break;
+        case Style::Advertisement:
+            extended = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+            break;
+    }
+    const bool dialog = style == Style::Dialog;
+    m_window.Reset(CreateWindowExA(extended, kFrameClass, caption.c_str(), windowStyle, 0, 0,
+                                   dialog ? 320 : 640, dialog ? 200 : 480, nullptr, nullptr,
+                                   instance, this));
     if (!m_window) {
         Logger::Error("Win32Frame: window not created");
     }
@@ -71,6 +86,7 @@ void Win32Frame::Destroy() {
     if (m_window) {
         // No message of the dying window reaches this object any more.
         SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, 0);
+        RemovePropA(m_window.Get(), kFormProperty);
         m_window.Reset();
     }
 }
@@ -81,12 +97,59 @@ bool Win32Frame::Contains(HWND window) const {
 }
 
 void Win32Frame::Show(bool activate) {
-    if (m_window) {
-        ShowWindow(m_window.Get(), activate ? SW_SHOW : SW_SHOWNA);
-        if (activate) {
-            SetForegroundWindow(m_window.Get());
-        }
+    if (!m_window) {
+        return;
     }
+    if (m_style == Style::Strip) {
+        // Shown where it lies and raised above every window shown since, the active window
+        // keeping the focus.
+        ShowWindow(m_window.Get(), SW_SHOWNOACTIVATE);
+        SetWindowPos(m_window.Get(), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        return;
+    }
+    ShowWindow(m_window.Get(), activate ? SW_SHOW : SW_SHOWNA);
+    if (activate) {
+        SetForegroundWindow(m_window.Get());
+    }
+}
+
+void Win32Frame::ForceForeground() {
+    if (!m_window || m_style == Style::Strip || !IsWindowVisible(m_window.Get())) {
+        return;
+    }
+    HWND foreground = GetForegroundWindow();
+    const DWORD own = GetCurrentThreadId();
+    const DWORD other = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : own;
+    const bool attached = other != own && other != 0 && AttachThreadInput(own, other, TRUE);
+    BringWindowToTop(m_window.Get());
+    SetForegroundWindow(m_window.Get());
+    if (attached) {
+        AttachThreadInput(own, other, FALSE);
+    }
+}
+
+void Win32Frame::SetFormName(const std::string* name) {
+    if (m_window) {
+        SetPropA(m_window.Get(), kFormProperty,
+                 reinterpret_cast<HANDLE>(const_cast<std::string*>(name)));
+    }
+}
+
+std::string Win32Frame::FormOf(HWND window) {
+    if (window == nullptr || !IsWindow(window)) {
+        return {};
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = {};
+    if (process != GetCurrentProcessId() ||
+        GetClassNameA(window, className, sizeof className) == 0 ||
+        lstrcmpA(className, kFrameClass) != 0) {
+        return {};
+    }
+    const auto* name = static_cast<const std::string*>(GetPropA(window, kFormProperty));
+    return name != nullptr ? *name : std::string();
 }
 
 void Win32Frame::Hide() {
@@ -178,6 +241,18 @@ LRESULT Win32Frame::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 Guarded("resize", m_events.onResized);
             }
             return 0;
+        case WM_MOUSEACTIVATE:
+            // A click on the strip (or its page) leaves the customer's window active.
+            if (m_style == Style::Strip) {
+                return MA_NOACTIVATE;
+            }
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_DISPLAYCHANGE:
+        case WM_SETTINGCHANGE:
+            if (m_events.onDisplayChanged) {
+                Guarded("display change", m_events.onDisplayChanged);
+            }
+            return DefWindowProcA(window, message, wParam, lParam);
         case WM_ACTIVATE: {
             LRESULT result = DefWindowProcA(window, message, wParam, lParam);
             if (m_events.onActivate) {

@@ -10,18 +10,28 @@
 
 namespace ko {
 
-// A top-level user32 window that holds one browser: the kiosk's main window (undecorated popup)
-// or one of its dialogs (framed, caption and close box, fixed size). Geometry is in pixels of the
-// outer frame. The frame never destroys itself: its close box and Alt+F4 only report.
+// A top-level user32 window that holds one browser: the kiosk's main window (undecorated popup),
+// one of its dialogs (framed, caption and close box, fixed size), the time-out strip (a topmost
+// tool popup that is never activated) or the advertisement (a topmost popup over the screen).
+// Geometry is in pixels of the outer frame. The frame never destroys itself: its close box and
+// Alt+F4 only report.
 class Win32Frame {
   public:
-    enum class Style { Main, Dialog };
+    enum class Style { Main, Dialog, Strip, Advertisement };
     struct Events {
         std::function<void()> onCloseBox;
         // The client area changed size: the browser follows it.
         std::function<void()> onResized;
         std::function<void(bool active)> onActivate;
+        // The resolution or the work area changed.
+        std::function<void()> onDisplayChanged;
     };
+
+    // The window property that carries a frame's form name, and the frames' window class.
+    static constexpr const char* kFormProperty = "OstrelForm";
+    static constexpr const char* kClassName = "OstrelKioskFrame";
+    // The form name of one of this program's frames; empty for any other window.
+    static std::string FormOf(HWND window);
 
     Win32Frame(Style style, const std::string& caption, Events events);
     ~Win32Frame();
@@ -42,6 +52,12 @@ class Win32Frame {
     RECT Bounds() const;
     bool SetTopmost(bool topmost);
     void SetCaption(const std::string& caption);
+    // The name FormOf answers; it must outlive the frame.
+    void SetFormName(const std::string* name);
+    // To the front and active even while another program is active: the foreground window's
+    // thread shares its input state with ours for the moment of the switch, which the window
+    // system's guard against focus stealing lets through.
+    void ForceForeground();
     // The active window of the program's thread is this frame.
     bool IsActive() const;
     // While modal, the program's other windows (of this thread) take no input; the caller runs
@@ -54,6 +70,7 @@ class Win32Frame {
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     UniqueWindow m_window;
+    Style m_style;
     Events m_events;
     // The windows this frame disabled while modal.
     std::vector<HWND> m_disabled;

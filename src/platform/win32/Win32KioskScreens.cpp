@@ -3,6 +3,7 @@
 #include <ole2.h>
 
 #include "platform/win32/Win32BrowserWindow.h"
+#include "platform/win32/Win32Frame.h"
 #include "platform/win32/Win32NetConfigDialog.h"
 #include "shared/Logger.h"
 
@@ -46,7 +47,29 @@ std::unique_ptr<NetConfigDialog> Win32KioskScreens::CreateNetConfigDialog(NetCon
     if (!dialog->Created()) {
         return nullptr;
     }
+    m_netConfigWindow = dialog->Handle();
     return dialog;
+}
+
+void Win32KioskScreens::ShowMessageBox(const std::string& text, const std::string& caption) {
+    // Task-modal without an owner: every window of the thread takes no input while it shows.
+    // Its own message loop dispatches the program's posted tasks, timers and socket notices,
+    // and it ends on the loop's quit message (which it leaves in the queue for the loop).
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(),
+                MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+std::string Win32KioskScreens::FormOfWindow(std::uint64_t handle) const {
+    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    std::string form = Win32Frame::FormOf(window);
+    // The network dialog is a system dialog of its own class; its handle is ours while it
+    // lives in this process.
+    DWORD process = 0;
+    if (form.empty() && window != nullptr && window == m_netConfigWindow && IsWindow(window) &&
+        GetWindowThreadProcessId(window, &process) != 0 && process == GetCurrentProcessId()) {
+        form = "frmNetConfig";
+    }
+    return form;
 }
 
 }  // namespace ko

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/KioskScreens.h"
 #include "platform/win32/Win32Desktop.h"
@@ -29,10 +31,13 @@ class Win32KioskScreens final : public KioskScreensSource, public KioskScreens {
     std::unique_ptr<BrowserWindow> CreateBrowserWindow(const BrowserWindowSpec& spec,
                                                        BrowserWindowEvents& events) override;
     std::unique_ptr<NetConfigDialog> CreateNetConfigDialog(NetConfigEvents& events) override;
+    void ShowMessageBox(const std::string& text, const std::string& caption) override;
+    std::string FormOfWindow(std::uint64_t handle) const override;
 
   private:
     Win32EventLoop& m_loop;
     bool m_oleStarted = false;
+    HWND m_netConfigWindow = nullptr;
     std::unique_ptr<Win32Desktop> m_desktop;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "agent/kiosk/KioskTestPages.h"
 
 namespace ko {
@@ -278,13 +280,33 @@ TEST(KioskCommands, TheMainPageCommandsOpenTheirForms) {
     ASSERT_NE(h.screens.Window("Service Order"), nullptr);
     ASSERT_NE(h.screens.Window("Change Password"), nullptr);
 
-    // The lock closes every form but the main window, which it keeps on top.
+    // The lock knows the agent's own windows from the others.
+    FakeBrowserWindow* order = h.screens.Window("Service Order");
+    EXPECT_EQ(h.kiosk->IsOwnWindow(h.Main().NativeHandle()), "frmLogon");
+    EXPECT_EQ(h.kiosk->IsOwnWindow(order->NativeHandle()), "frmServiceOrder");
+    EXPECT_EQ(h.kiosk->IsOwnWindow(FakeKioskScreens::kNetConfigHandle), "frmNetConfig");
+    EXPECT_EQ(h.kiosk->IsOwnWindow(0x42), "");
+
+    // The lock closes every form but the main window, which it keeps on top, in front and
+    // holding the keyboard; forms of the other parts of the agent close with them.
+    int otherForms = 0;
+    h.kiosk->AddOtherForm([&] { ++otherForms; });
+    h.kiosk->AddOtherForm([] { throw std::runtime_error("a form that fails to unload"); });
+    h.kiosk->AddOtherForm([&] { ++otherForms; });
+    h.screens.ActivateOtherProgram();
     h.kiosk->UnloadForms();
     h.kiosk->SetMainTopmost(true);
+    h.kiosk->ForceForeground();
+    EXPECT_TRUE(h.kiosk->GrabKeyboard(true));
+    EXPECT_EQ(otherForms, 2);
     EXPECT_EQ(h.screens.Windows().size(), 1u);
     EXPECT_EQ(h.screens.NetConfig(), nullptr);
     EXPECT_TRUE(h.Main().topmost);
+    EXPECT_TRUE(h.Main().active);
+    EXPECT_EQ(h.screens.GrabHolder(), &h.Main());
     EXPECT_TRUE(h.recorder.Saw("unload message window"));
+    h.kiosk->GrabKeyboard(false);
+    EXPECT_EQ(h.screens.GrabHolder(), nullptr);
 }
 
 TEST(KioskCommands, LogoffSendsTwoOnlyOnAYesWhileTheCustomerIsStillLoggedOn) {
@@ -351,6 +373,9 @@ TEST(KioskScreens, ADisplayThatComesLaterShowsThePageOfTheState) {
     late->SetCaption("Ostrel");
     late->SetMainTopmost(true);
     late->ShowMainForm();
+    // Without a window the lock's grab waits for one.
+    EXPECT_FALSE(late->GrabKeyboard(true));
+    EXPECT_EQ(late->IsOwnWindow(0x1000), "");
     h.loop.Advance(10000);
     EXPECT_FALSE(late->HasScreens());
     h.screensSource.availability = KioskScreensSource::Availability::Ready;
@@ -361,6 +386,7 @@ TEST(KioskScreens, ADisplayThatComesLaterShowsThePageOfTheState) {
     EXPECT_EQ(main->location, kStopped);
     EXPECT_TRUE(main->visible);
     EXPECT_TRUE(main->topmost);
+    EXPECT_EQ(h.screens.GrabHolder(), main);
     EXPECT_EQ(main->bounds, (PixelRect{0, 0, 1024, 738}));
     const int opens = h.screensSource.opens;
     h.loop.Advance(30000);

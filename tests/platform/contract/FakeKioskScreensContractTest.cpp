@@ -50,5 +50,61 @@ KioskScreensHarnessFactory MakeFakeHarness() {
 INSTANTIATE_TEST_SUITE_P(Fake, KioskScreensContract, testing::Values(MakeFakeHarness()),
                          KioskScreensParamName);
 
+// What the fake adds for the core's tests: the grab's owner and the message box.
+TEST(FakeKioskScreens, AnAdvertisementHoldsTheGrabWhileShownAndHandsItBack) {
+    FakeEventLoop loop;
+    FakeKioskScreens screens{loop};
+    RecordedWindowEvents events;
+    BrowserWindowSpec mainSpec;
+    mainSpec.framed = false;
+    auto main = screens.CreateBrowserWindow(mainSpec, events);
+    BrowserWindowSpec adSpec;
+    adSpec.kind = WindowKind::Advertisement;
+    auto ad = screens.CreateBrowserWindow(adSpec, events);
+    auto& fakeMain = static_cast<FakeBrowserWindow&>(*main);
+    auto& fakeAd = static_cast<FakeBrowserWindow&>(*ad);
+
+    // Asked while hidden, the grab comes with the showing.
+    main->GrabKeyboard(true);
+    EXPECT_EQ(screens.GrabHolder(), nullptr);
+    main->Show(true);
+    EXPECT_EQ(screens.GrabHolder(), &fakeMain);
+    ad->Show(true);
+    EXPECT_EQ(screens.GrabHolder(), &fakeAd);
+    EXPECT_TRUE(fakeAd.Key(65));  // swallowed
+    ad->Hide();
+    EXPECT_EQ(screens.GrabHolder(), &fakeMain);
+    ad->Show(true);
+    ad.reset();
+    EXPECT_EQ(screens.GrabHolder(), &fakeMain);
+    main->GrabKeyboard(false);
+    EXPECT_EQ(screens.GrabHolder(), nullptr);
+}
+
+TEST(FakeKioskScreens, TheMessageBoxRunsTheLoopAndBlocksEveryWindow) {
+    FakeEventLoop loop;
+    FakeKioskScreens screens{loop};
+    RecordedWindowEvents events;
+    auto window = screens.CreateBrowserWindow(BrowserWindowSpec{}, events);
+    auto& fake = static_cast<FakeBrowserWindow&>(*window);
+    window->Show(true);
+    bool ticked = false;
+    bool blocked = false;
+    screens.whileMessageBox = [&] {
+        blocked = !fake.ClickPage();
+        loop.Post([&] {
+            ticked = true;
+            screens.CloseMessageBox();
+        });
+    };
+    screens.ShowMessageBox("Wrong password", "Ko Workstation");
+    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(ticked);
+    EXPECT_FALSE(screens.messageBoxOpen);
+    EXPECT_TRUE(fake.ClickPage());
+    ASSERT_EQ(screens.messageBoxes.size(), 1u);
+    EXPECT_EQ(screens.messageBoxes[0].first, "Wrong password");
+}
+
 }  // namespace
 }  // namespace ko

@@ -282,4 +282,132 @@ TEST_P(KioskScreensContract, TheNetConfigDialogShowsAndHides) {
     EXPECT_FALSE(dialog->IsVisible());
 }
 
+TEST_P(KioskScreensContract, AStripShowsWhereItIsPutAndLeavesTheActiveWindowActive) {
+    RecordedWindowEvents mainEvents;
+    auto main = NewWindow(mainEvents);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(harness->RunUntil([&] { return main->IsActive(); }, kLoadTimeoutMs));
+
+    RecordedWindowEvents stripEvents;
+    BrowserWindowSpec spec;
+    spec.caption = "Strip";
+    spec.framed = false;
+    spec.kind = WindowKind::Strip;
+    auto strip = harness->Screens().CreateBrowserWindow(spec, stripEvents);
+    ASSERT_NE(strip, nullptr);
+    strip->Resize(300, 100);
+    strip->Move(200, 150);
+    // Asked to activate or not, and again while shown: the customer's window keeps the focus.
+    strip->Show(true);
+    strip->SetTopmost(true);
+    strip->Show(false);
+    harness->RunUntil([] { return false; }, 300);
+    EXPECT_TRUE(strip->IsVisible());
+    EXPECT_FALSE(strip->IsActive());
+    EXPECT_TRUE(main->IsActive());
+    EXPECT_EQ(stripEvents.activations, 0);
+    EXPECT_TRUE(harness->RunUntil(
+        [&] {
+            return strip->Bounds() == PixelRect{200, 150, 300, 100};
+        },
+        kLoadTimeoutMs));
+    // Sliding moves it in place.
+    strip->Move(200, 140);
+    EXPECT_TRUE(harness->RunUntil(
+        [&] {
+            return strip->Bounds() == PixelRect{200, 140, 300, 100};
+        },
+        kLoadTimeoutMs));
+    EXPECT_TRUE(main->IsActive());
+    strip->Hide();
+    EXPECT_FALSE(strip->IsVisible());
+}
+
+TEST_P(KioskScreensContract, AnAdvertisementCoversTheScreenAndNoClickReachesItsPage) {
+    RecordedWindowEvents events;
+    BrowserWindowSpec spec;
+    spec.caption = "Advertisement";
+    spec.framed = false;
+    spec.kind = WindowKind::Advertisement;
+    auto ad = harness->Screens().CreateBrowserWindow(spec, events);
+    ASSERT_NE(ad, nullptr);
+    ad->Show(true);
+    const PixelRect screen = harness->Screens().GetDesktop().Screen();
+    auto covers = [&] {
+        const PixelRect bounds = ad->Bounds();
+        return bounds.left <= screen.left && bounds.top <= screen.top &&
+               bounds.left + bounds.width >= screen.left + screen.width &&
+               bounds.top + bounds.height >= screen.top + screen.height;
+    };
+    EXPECT_TRUE(harness->RunUntil(covers, kLoadTimeoutMs));
+    // The core cannot shrink it.
+    ad->Move(100, 100);
+    ad->Resize(50, 50);
+    EXPECT_TRUE(covers());
+    if (!harness->RendersPages()) {
+        return;
+    }
+    FakeDocument target;
+    const std::string targetUrl = harness->Serve("/ads/elsewhere.htm", target);
+    FakeDocument page;
+    int link = page.Add("a", "adLink");
+    page.At(link).attributes["href"] = targetUrl;
+    page.At(link).text = "Buy now, a long link to click on";
+    const std::string url = harness->Serve("/ads/ad1.htm", page);
+    ASSERT_TRUE(Load(*ad, events, url));
+    const std::size_t navigations = events.navigating.size();
+    ASSERT_TRUE(harness->Click(*ad, "adLink"));
+    ASSERT_TRUE(harness->RunUntil([&] { return !events.clicks.empty(); }, kLoadTimeoutMs));
+    EXPECT_TRUE(events.clicks.front().chain.empty());
+    harness->RunUntil([] { return false; }, 500);
+    EXPECT_EQ(events.navigating.size(), navigations);
+    EXPECT_EQ(ad->Location(), url);
+    // Every key is reported.
+    ASSERT_TRUE(harness->PressKey(*ad, 65, 0));
+    EXPECT_TRUE(harness->RunUntil([&] { return !events.keys.empty(); }, kLoadTimeoutMs));
+}
+
+TEST_P(KioskScreensContract, TheProgramsWindowsAreKnownByTheirHandles) {
+    RecordedWindowEvents events;
+    BrowserWindowSpec spec;
+    spec.formName = "frmLogon";
+    spec.framed = false;
+    auto main = NewWindow(events, spec);
+    ASSERT_NE(main, nullptr);
+    BrowserWindowSpec dialogSpec;
+    dialogSpec.formName = "frmLogonUser";
+    RecordedWindowEvents dialogEvents;
+    auto dialog = NewWindow(dialogEvents, dialogSpec);
+    ASSERT_NE(dialog, nullptr);
+    const std::uint64_t mainHandle = main->NativeHandle();
+    const std::uint64_t dialogHandle = dialog->NativeHandle();
+    EXPECT_NE(mainHandle, 0u);
+    EXPECT_NE(mainHandle, dialogHandle);
+    KioskScreens& screens = harness->Screens();
+    EXPECT_EQ(screens.FormOfWindow(mainHandle), "frmLogon");
+    EXPECT_EQ(screens.FormOfWindow(dialogHandle), "frmLogonUser");
+    EXPECT_EQ(screens.FormOfWindow(0), "");
+    dialog.reset();
+    EXPECT_EQ(screens.FormOfWindow(dialogHandle), "");
+    EXPECT_EQ(screens.FormOfWindow(mainHandle), "frmLogon");
+}
+
+TEST_P(KioskScreensContract, TheLocksCallsKeepTheMainWindowInFront) {
+    RecordedWindowEvents events;
+    BrowserWindowSpec spec;
+    spec.framed = false;
+    auto main = NewWindow(events, spec);
+    ASSERT_NE(main, nullptr);
+    RecordedWindowEvents otherEvents;
+    auto other = NewWindow(otherEvents);
+    ASSERT_NE(other, nullptr);
+    other->Show(true);
+    ASSERT_TRUE(harness->RunUntil([&] { return other->IsActive(); }, kLoadTimeoutMs));
+    main->SetTopmost(true);
+    main->ForceForeground();
+    EXPECT_TRUE(harness->RunUntil([&] { return main->IsActive(); }, kLoadTimeoutMs));
+    EXPECT_TRUE(main->GrabKeyboard(true));
+    EXPECT_TRUE(main->GrabKeyboard(false));
+}
+
 }  // namespace ko

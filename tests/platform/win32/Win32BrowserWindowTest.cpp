@@ -208,7 +208,8 @@ TEST_F(Win32BrowserWindowTest, SwallowsAltF6ButReportsEveryKey) {
 
 TEST_F(Win32BrowserWindowTest, MouseMovesCoalesceAndCloseBoxesOnlyFromFramedWindows) {
     auto bare = NewWindow(BrowserWindowSpec{"Ostrel", false, true, false, {}});
-    auto framed = NewWindow(BrowserWindowSpec{"Service Order", true, true, false, {}});
+    auto framed = NewWindow(BrowserWindowSpec{
+        "Service Order", true, true, false, {}, WindowKind::Standard, "frmServiceOrder"});
     ASSERT_NE(bare, nullptr);
     ASSERT_NE(framed, nullptr);
     for (int i = 0; i < 5; ++i) {

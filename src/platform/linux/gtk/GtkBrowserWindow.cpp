@@ -1,5 +1,7 @@
 #include "platform/linux/gtk/GtkBrowserWindow.h"
 
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -130,10 +132,35 @@ struct ScriptCall {
 GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindowSpec& spec,
                                    BrowserWindowEvents& events)
     : m_screens(screens), m_spec(spec), m_events(events), m_cancel(g_cancellable_new()) {
-    m_window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-    gtk_window_set_decorated(m_window, spec.framed ? TRUE : FALSE);
+    // The strip is a popup the window manager never manages: it cannot focus, move or frame it,
+    // so it lies exactly where the program puts it and the customer's window stays active.
+    m_window = GTK_WINDOW(
+        gtk_window_new(spec.kind == WindowKind::Strip ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL));
+    const bool bare = !spec.framed || spec.kind != WindowKind::Standard;
+    gtk_window_set_decorated(m_window, bare ? FALSE : TRUE);
     gtk_window_set_title(m_window, AnsiToUtf8(spec.caption).c_str());
     gtk_window_set_gravity(m_window, GDK_GRAVITY_NORTH_WEST);
+    g_object_set_data_full(G_OBJECT(m_window), GtkKioskScreens::kFormKey,
+                           g_strdup(spec.formName.c_str()), g_free);
+    switch (spec.kind) {
+        case WindowKind::Strip:
+            gtk_window_set_type_hint(m_window, GDK_WINDOW_TYPE_HINT_NOTIFICATION);
+            gtk_window_set_accept_focus(m_window, FALSE);
+            gtk_window_set_focus_on_map(m_window, FALSE);
+            break;
+        case WindowKind::Advertisement:
+            gtk_window_set_keep_above(m_window, TRUE);
+            gtk_window_set_skip_taskbar_hint(m_window, TRUE);
+            gtk_window_set_skip_pager_hint(m_window, TRUE);
+            gtk_window_fullscreen(m_window);
+            g_signal_connect(gdk_display_get_default_screen(screens.Display()), "monitors-changed",
+                             G_CALLBACK(OnMonitorsChanged), this);
+            g_signal_connect(gdk_display_get_default_screen(screens.Display()), "size-changed",
+                             G_CALLBACK(OnMonitorsChanged), this);
+            break;
+        case WindowKind::Standard:
+            break;
+    }
 
     m_content = webkit_user_content_manager_new();
     const std::string signal = std::string("script-message-received::") + PageScript::kClickChannel;
@@ -175,6 +202,13 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     g_signal_connect(m_window, "notify::is-active", G_CALLBACK(OnActiveChanged), this);
     g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this);
     g_signal_connect(m_view, "motion-notify-event", G_CALLBACK(OnMotion), this);
+    g_signal_connect(m_window, "map-event", G_CALLBACK(OnMap), this);
+    if (spec.kind == WindowKind::Advertisement) {
+        // Connected ahead of the view's own handlers: a click never reaches the page.
+        g_signal_connect(m_view, "button-press-event", G_CALLBACK(OnButton), this);
+        g_signal_connect(m_view, "button-release-event", G_CALLBACK(OnButton), this);
+        g_signal_connect(m_view, "scroll-event", G_CALLBACK(OnScroll), this);
+    }
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_view, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(OnContextMenu), this);
@@ -182,10 +216,23 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     g_signal_connect(m_view, "load-failed", G_CALLBACK(OnLoadFailed), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
     gtk_widget_show(GTK_WIDGET(m_view));
+    // The X window exists from now on: its id is the handle the lock asks about.
+    gtk_widget_realize(GTK_WIDGET(m_window));
+    screens.AddWindow(this);
+    if (spec.kind == WindowKind::Advertisement) {
+        CoverScreen();
+    }
 }
 
 GtkBrowserWindow::~GtkBrowserWindow() {
     *m_alive = false;
+    m_grabAsked = false;
+    m_visible = false;
+    m_screens.RemoveWindow(this);
+    if (m_spec.kind == WindowKind::Advertisement) {
+        g_signal_handlers_disconnect_by_data(gdk_display_get_default_screen(m_screens.Display()),
+                                             this);
+    }
     g_cancellable_cancel(m_cancel);
     g_signal_handlers_disconnect_by_data(m_window, this);
     g_signal_handlers_disconnect_by_data(m_view, this);
@@ -212,6 +259,14 @@ void GtkBrowserWindow::PostEvent(std::function<void(BrowserWindowEvents&)> notic
 void GtkBrowserWindow::Show(bool activate) {
     const bool wasVisible = m_visible;
     m_visible = true;
+    if (m_spec.kind == WindowKind::Strip) {
+        // Never activated; raised at every showing over what opened since.
+        gtk_widget_show(GTK_WIDGET(m_window));
+        if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window))) {
+            gdk_window_raise(window);
+        }
+        return;
+    }
     if (wasVisible && !activate) {
         return;
     }
@@ -226,9 +281,53 @@ void GtkBrowserWindow::Hide() {
     m_visible = false;
     m_active = false;
     gtk_widget_hide(GTK_WIDGET(m_window));
+    // X ends a grab whose window goes off the screen: hand it to the window that holds it next.
+    m_screens.RefreshGrab();
+}
+
+void GtkBrowserWindow::ForceForeground() {
+    if (!m_visible || m_spec.kind == WindowKind::Strip) {
+        return;
+    }
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    if (window == nullptr) {
+        return;
+    }
+    // A window manager refuses focus to a request older than the user's last input; the
+    // server's own time now is never older.
+    const guint32 now = gdk_x11_get_server_time(window);
+    gdk_window_raise(window);
+    gtk_window_present_with_time(m_window, now);
+}
+
+bool GtkBrowserWindow::GrabKeyboard(bool grab) {
+    m_grabAsked = grab;
+    m_screens.RefreshGrab();
+    return !grab || m_screens.GrabHeldBy(*this);
+}
+
+std::uint64_t GtkBrowserWindow::NativeHandle() const {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    return window != nullptr && GDK_IS_X11_WINDOW(window) ? GDK_WINDOW_XID(window) : 0;
+}
+
+GdkWindow* GtkBrowserWindow::GrabTarget() const {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    return window != nullptr && gdk_window_is_viewable(window) ? window : nullptr;
+}
+
+void GtkBrowserWindow::CoverScreen() {
+    const PixelRect screen = m_screens.GetDesktop().Screen();
+    m_bounds = screen;
+    // Fullscreen covers the monitor; the size also holds where a window manager ignores it.
+    gtk_window_move(m_window, screen.left, screen.top);
+    gtk_window_resize(m_window, std::max(screen.width, 1), std::max(screen.height, 1));
 }
 
 void GtkBrowserWindow::Move(std::int32_t left, std::int32_t top) {
+    if (m_spec.kind == WindowKind::Advertisement) {
+        return;  // it covers the screen on its own
+    }
     m_bounds.left = left;
     m_bounds.top = top;
     m_positionRequested = true;
@@ -239,7 +338,7 @@ void GtkBrowserWindow::Move(std::int32_t left, std::int32_t top) {
 }
 
 void GtkBrowserWindow::Resize(std::int32_t width, std::int32_t height) {
-    if (width < 1 || height < 1) {
+    if (width < 1 || height < 1 || m_spec.kind == WindowKind::Advertisement) {
         return;  // the window system refuses such a size
     }
     m_bounds.width = width;
@@ -302,6 +401,11 @@ void GtkBrowserWindow::SetModal(bool modal) {
     // A modal GTK window holds the program's grab while it is shown: the other windows get no
     // clicks, keys or close requests meanwhile.
     gtk_window_set_modal(m_window, modal ? TRUE : FALSE);
+    // The window manager keeps it over the kiosk, and the kiosk cannot be raised above it.
+    GtkWindow* main = m_screens.MainWindow();
+    if (main != m_window) {
+        gtk_window_set_transient_for(m_window, modal ? main : nullptr);
+    }
 }
 
 // ---- the page ----
@@ -394,10 +498,14 @@ gboolean GtkBrowserWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer s
     const KeyInfo key = KeyFromGdk(event->keyval, event->state);
     // A modifier on its own is part of the chord that follows (Alt of Alt+F6), not a key of its
     // own for the kiosk.
-    if (event->is_modifier != 0) {
+    const bool advertisement = window->m_spec.kind == WindowKind::Advertisement;
+    if (event->is_modifier != 0 && !advertisement) {
         return FALSE;
     }
     window->PostEvent([key](BrowserWindowEvents& events) { events.OnKeyDown(key); });
+    if (advertisement) {
+        return TRUE;  // no key reaches an advertisement's page
+    }
     const auto& swallowed = window->m_spec.swallowedKeys;
     return std::find(swallowed.begin(), swallowed.end(), key) != swallowed.end() ? TRUE : FALSE;
 }
@@ -413,6 +521,41 @@ gboolean GtkBrowserWindow::OnMotion(GtkWidget*, GdkEventMotion*, gpointer self) 
         });
     }
     return FALSE;
+}
+
+gboolean GtkBrowserWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self) {
+    auto* window = static_cast<GtkBrowserWindow*>(self);
+    // One notice per press; the release and double-click events are swallowed as well, so the
+    // page sees no part of the click.
+    if (event->type == GDK_BUTTON_PRESS) {
+        ClickInfo click;
+        click.generation = window->m_generation;
+        window->PostEvent(
+            [click = std::move(click)](BrowserWindowEvents& events) { events.OnClick(click); });
+    }
+    return TRUE;
+}
+
+gboolean GtkBrowserWindow::OnScroll(GtkWidget*, GdkEventScroll*, gpointer) {
+    return TRUE;
+}
+
+gboolean GtkBrowserWindow::OnMap(GtkWidget*, GdkEvent*, gpointer self) {
+    auto* window = static_cast<GtkBrowserWindow*>(self);
+    // A grab asked for while the window was off the screen (or one an advertisement takes) is
+    // taken now that X accepts it.
+    window->m_screens.RefreshGrab();
+    return FALSE;
+}
+
+void GtkBrowserWindow::OnMonitorsChanged(GdkScreen*, gpointer self) {
+    auto* window = static_cast<GtkBrowserWindow*>(self);
+    // After the desktop has read the new screen.
+    window->m_screens.Loop().Post([window, alive = window->m_alive] {
+        if (*alive) {
+            window->CoverScreen();
+        }
+    });
 }
 
 gboolean GtkBrowserWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {

@@ -33,6 +33,9 @@ class GtkBrowserWindow : public BrowserWindow {
     void SetTopmost(bool topmost) override;
     void SetCaption(const std::string& caption) override;
     void SetModal(bool modal) override;
+    void ForceForeground() override;
+    bool GrabKeyboard(bool grab) override;
+    std::uint64_t NativeHandle() const override;
     bool IsVisible() const override { return m_visible; }
     bool IsActive() const override { return m_active; }
     PixelRect Bounds() const override { return m_bounds; }
@@ -43,6 +46,14 @@ class GtkBrowserWindow : public BrowserWindow {
     void SetInnerTexts(const std::vector<std::pair<std::string, std::string>>& texts) override;
     void Stop() override;
     std::string Location() const override;
+
+    // For the screens.
+    WindowKind Kind() const { return m_spec.kind; }
+    bool IsMainWindow() const { return m_spec.kind == WindowKind::Standard && !m_spec.framed; }
+    bool GrabAsked() const { return m_grabAsked; }
+    // The window the keyboard grab goes to: null while it is not on the screen (X refuses a grab
+    // on an unviewable window; the map brings the grab).
+    GdkWindow* GrabTarget() const;
 
     // For tests: the GTK window and the web view.
     GtkWindow* NativeWindow() const { return m_window; }
@@ -57,9 +68,15 @@ class GtkBrowserWindow : public BrowserWindow {
     void Complete(const LayoutValues& layout);
     void ApplySize();
     void LearnFrameExtents();
+    // An advertisement covers the screen as the desktop has it now.
+    void CoverScreen();
 
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
     static gboolean OnMotion(GtkWidget*, GdkEventMotion*, gpointer self);
+    static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
+    static gboolean OnScroll(GtkWidget*, GdkEventScroll*, gpointer self);
+    static gboolean OnMap(GtkWidget*, GdkEvent*, gpointer self);
+    static void OnMonitorsChanged(GdkScreen*, gpointer self);
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static void OnActiveChanged(GObject*, GParamSpec*, gpointer self);
     static gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer self);
@@ -89,6 +106,7 @@ class GtkBrowserWindow : public BrowserWindow {
     bool m_visible = false;
     bool m_active = false;
     bool m_modal = false;
+    bool m_grabAsked = false;
     bool m_mouseMovePosted = false;
     PixelRect m_bounds;
     bool m_sizeRequested = false;

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <string>
 
+#include "platform/linux/AnsiText.h"
 #include "platform/linux/KioskModule.h"
 #include "platform/linux/gtk/GtkBrowserWindow.h"
 #include "platform/linux/gtk/GtkNetConfigDialog.h"
@@ -92,7 +94,141 @@ std::unique_ptr<BrowserWindow> GtkKioskScreens::CreateBrowserWindow(const Browse
 }
 
 std::unique_ptr<NetConfigDialog> GtkKioskScreens::CreateNetConfigDialog(NetConfigEvents& events) {
-    return std::make_unique<GtkNetConfigDialog>(m_loop, events);
+    auto dialog = std::make_unique<GtkNetConfigDialog>(m_loop, events);
+    g_object_set_data(G_OBJECT(dialog->NativeWindow()), kFormKey,
+                      const_cast<char*>("frmNetConfig"));
+    return dialog;
+}
+
+void GtkKioskScreens::RemoveWindow(GtkBrowserWindow* window) {
+    m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), window), m_windows.end());
+    RefreshGrab();
+}
+
+GtkWindow* GtkKioskScreens::ActiveWindow() const {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWindow* active = nullptr;
+    for (GList* item = toplevels; item != nullptr && active == nullptr; item = item->next) {
+        auto* window = GTK_WINDOW(item->data);
+        if (gtk_window_is_active(window) != FALSE) {
+            active = window;
+        }
+    }
+    g_list_free(toplevels);
+    return active;
+}
+
+GtkWindow* GtkKioskScreens::MainWindow() const {
+    for (GtkBrowserWindow* window : m_windows) {
+        if (window->IsMainWindow()) {
+            return window->NativeWindow();
+        }
+    }
+    return nullptr;
+}
+
+std::string GtkKioskScreens::FormOfWindow(std::uint64_t handle) const {
+    if (handle == 0) {
+        return {};
+    }
+    std::string form;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(item->data));
+        if (gdkWindow != nullptr && GDK_IS_X11_WINDOW(gdkWindow) &&
+            GDK_WINDOW_XID(gdkWindow) == handle) {
+            const auto* name =
+                static_cast<const char*>(g_object_get_data(G_OBJECT(item->data), kFormKey));
+            form = name != nullptr ? name : "";
+            break;
+        }
+    }
+    g_list_free(toplevels);
+    return form;
+}
+
+void GtkKioskScreens::RefreshGrab() {
+    GtkBrowserWindow* holder = nullptr;
+    for (GtkBrowserWindow* window : m_windows) {
+        if (window->IsVisible() && window->Kind() == WindowKind::Advertisement) {
+            holder = window;
+        }
+    }
+    for (GtkBrowserWindow* window : m_windows) {
+        if (holder == nullptr && window->IsVisible() && window->GrabAsked()) {
+            holder = window;
+        }
+    }
+    GdkWindow* target = holder != nullptr ? holder->GrabTarget() : nullptr;
+    if (target == m_grabWindow) {
+        return;
+    }
+    GdkSeat* seat = gdk_display_get_default_seat(m_display);
+    if (seat == nullptr) {
+        return;
+    }
+    if (target == nullptr) {
+        gdk_seat_ungrab(seat);
+        m_grabWindow = nullptr;
+        return;
+    }
+    // One connection holds one grab: taking it for another of our windows moves it there, and
+    // no other program's grab can slip in between. An advertisement takes every key itself; the
+    // kiosk lets keys reach its own dialogs (a customer types the password in the logon dialog).
+    const gboolean ownerEvents = holder->Kind() == WindowKind::Advertisement ? FALSE : TRUE;
+    const GdkGrabStatus status = gdk_seat_grab(seat, target, GDK_SEAT_CAPABILITY_KEYBOARD,
+                                               ownerEvents, nullptr, nullptr, nullptr, nullptr);
+    if (status == GDK_GRAB_SUCCESS) {
+        m_grabWindow = target;
+    } else {
+        Logger::Info("the keyboard grab was refused (status " + std::to_string(status) + ")");
+        m_grabWindow = nullptr;
+    }
+}
+
+bool GtkKioskScreens::GrabHeldBy(const GtkBrowserWindow& window) const {
+    return m_grabWindow != nullptr && m_grabWindow == window.GrabTarget();
+}
+
+void GtkKioskScreens::ShowMessageBox(const std::string& text, const std::string& caption) {
+    GtkWindow* parent = ActiveWindow();
+    if (parent == nullptr) {
+        parent = MainWindow();
+    }
+    GtkWidget* dialog = gtk_message_dialog_new(
+        parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", AnsiToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), AnsiToUtf8(caption).c_str());
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    // The box is answered on the program's loop: a private GTK main loop would starve the
+    // agent's sockets and timers while it shows.
+    struct State {
+        bool answered = false;
+        bool destroyed = false;
+    };
+    auto state = std::make_shared<State>();
+    auto* holder = new std::shared_ptr<State>(state);
+    g_signal_connect_data(
+        dialog, "response", G_CALLBACK(+[](GtkDialog*, gint, gpointer data) {
+            (*static_cast<std::shared_ptr<State>*>(data))->answered = true;
+        }),
+        holder,
+        +[](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<State>*>(data); },
+        static_cast<GConnectFlags>(0));
+    g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+                         static_cast<State*>(data)->destroyed = true;
+                     }),
+                     state.get());
+    g_object_ref(dialog);
+    gtk_window_present(GTK_WINDOW(dialog));
+    m_loop.RunUntil([&] { return state->answered || state->destroyed || m_displayLost; });
+    g_signal_handlers_disconnect_matched(dialog, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                         state.get());
+    if (!state->destroyed) {
+        gtk_widget_destroy(dialog);
+    }
+    g_object_unref(dialog);
 }
 
 WebKitWebView* GtkKioskScreens::RelatedView() const {

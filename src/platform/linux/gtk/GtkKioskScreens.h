@@ -3,7 +3,9 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/KioskScreens.h"
@@ -31,8 +33,25 @@ class GtkKioskScreens : public KioskScreens {
     std::unique_ptr<BrowserWindow> CreateBrowserWindow(const BrowserWindowSpec& spec,
                                                        BrowserWindowEvents& events) override;
     std::unique_ptr<NetConfigDialog> CreateNetConfigDialog(NetConfigEvents& events) override;
+    void ShowMessageBox(const std::string& text, const std::string& caption) override;
+    std::string FormOfWindow(std::uint64_t handle) const override;
+
+    // The key under which a window's GTK object carries its form name.
+    static constexpr const char* kFormKey = "ko-form";
 
     // For the windows.
+    GdkDisplay* Display() const { return m_display; }
+    void AddWindow(GtkBrowserWindow* window) { m_windows.push_back(window); }
+    void RemoveWindow(GtkBrowserWindow* window);
+    // The program's active window, for a dialog to stand over; null when another program's
+    // window is active.
+    GtkWindow* ActiveWindow() const;
+    // The program's main kiosk window (the first living unframed standard window), or null.
+    GtkWindow* MainWindow() const;
+    // The keyboard grab goes to whoever should hold it now: a shown advertisement window, else
+    // the shown window that asked for it. Called whenever one of them shows, hides, asks or goes.
+    void RefreshGrab();
+    bool GrabHeldBy(const GtkBrowserWindow& window) const;
     EventLoop& Loop() { return m_loop; }
     WebKitWebContext* Context() { return m_context; }
     // A living view to relate a new one to (same web process), or null.
@@ -59,6 +78,9 @@ class GtkKioskScreens : public KioskScreens {
     std::unique_ptr<GtkDesktop> m_desktop;
     WebKitWebContext* m_context = nullptr;
     std::vector<WebKitWebView*> m_views;
+    std::vector<GtkBrowserWindow*> m_windows;
+    // The window whose GdkWindow holds the keyboard grab now.
+    GdkWindow* m_grabWindow = nullptr;
     FrameExtents m_framedExtents;
 };
 
