@@ -133,7 +133,8 @@ void PolicyManager::WritePolicies(const XmlNode& koDom) {
     const std::string hive = m_ctx.registry.PolicyHive();
     const bool writable = WritableHive(hive);
     if (!writable) {
-        Logger::Info("policies: the hive \"" + hive + "\" is not a loaded user hive; no policy is "
+        Logger::Info("policies: the hive \"" + hive +
+                     "\" is not a loaded user hive; no policy is "
                      "written there");
     } else {
         m_ctx.registry.ClearPolicyHive();
@@ -176,8 +177,9 @@ bool PolicyManager::LoadNextUserHive() {
     m_ctx.registry.SetPolicyHive(kLoadedHive);
     if (client == nullptr || !IsValidAccountName(client->nextWinUser) ||
         !IsValidDomainName(client->nextDomain)) {
-        Logger::Info("policies: the next account's name is not an account name; its hive is "
-                     "not loaded");
+        Logger::Info(
+            "policies: the next account's name is not an account name; its hive is "
+            "not loaded");
         return false;
     }
     UserHiveSource source;
