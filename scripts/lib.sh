@@ -9,7 +9,9 @@ export ROOT
 # loads it), so the -dev package is a build need.
 base_packages=(cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev
     libbenchmark-dev libcpp-httplib-dev libasio-dev procps libcurl4-openssl-dev libxml2-dev
-    pkg-config libwebkit2gtk-4.1-dev)
+    pkg-config libwebkit2gtk-4.1-dev libsystemd-dev libx11-dev libxres-dev libxss-dev)
+# Workstation control's adapter tests: a private D-Bus with a stand-in login manager (Python).
+control_test_packages=(dbus-daemon python3-dbus python3-gi)
 # wine32 (Debian's i386 architecture) runs the XP-bound i686 programs.
 windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth)
 # The fuzz targets: clang 14 and its libFuzzer runtime (libclang_rt.fuzzer).
