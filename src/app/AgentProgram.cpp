@@ -5,12 +5,14 @@
 #include <ctime>
 
 #include "agent/control/WindowsLogonSettings.h"
+#include "agent/control/WorkstationControl.h"
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentGlobals.h"
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/ServiceLoader.h"
 #include "agent/core/frmLogon.h"
 #include "agent/kiosk/Kiosk.h"
+#include "app/ControlPortsFactory.h"
 #include "app/KioskScreensFactory.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
@@ -31,9 +33,31 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, RegistryPrimitives& regis
     // and everything else runs.
     std::unique_ptr<KioskScreensSource> screens = MakeKioskScreensSource(loop);
     Kiosk kiosk(loop, globals, registryModule, pending, pending, pending, screens.get());
-    AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, pending};
     WindowsLogonSettings logonSettings(registryModule, globals);
+    // Workstation control on this platform's ports, where its adapters are built.
+    std::unique_ptr<ControlPorts> ports = MakeControlPorts(loop);
+    std::unique_ptr<WorkstationControl> control;
+    if (ports) {
+        control = std::make_unique<WorkstationControl>(
+            ControlContext{loop, registryModule, globals, kiosk, pending, pending, pending,
+                           ports->Windows(), ports->ProcessList(), ports->Session(),
+                           ports->PowerSwitch(), ports->Hooks(), ports->AutomaticLogon()},
+            ports->Xml(), logonSettings);
+    }
+    WorkstationControl* c = control.get();
+    AgentCapabilities caps{kiosk,
+                           kiosk,
+                           c ? static_cast<WorkstationLock&>(*c) : pending,
+                           c ? static_cast<PowerControl&>(*c) : pending,
+                           c ? static_cast<ApplicationControl&>(*c) : pending,
+                           c ? static_cast<PolicyControl&>(*c) : pending,
+                           c ? static_cast<ProfileLoader&>(*c) : pending,
+                           c ? static_cast<HookControl&>(*c) : pending,
+                           c ? static_cast<CleanupControl&>(*c) : pending,
+                           pending,
+                           pending,
+                           pending,
+                           pending};
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     host.Attach(loop, form);
     return loop.Run();

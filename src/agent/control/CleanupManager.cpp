@@ -21,8 +21,7 @@ void CleanupManager::SetCleanUpOptions(const XmlNode& koDom, std::function<bool(
                                        std::function<void()> then) {
     wsClient* client = m_ctx.client;
     LogonProfile::CleanUpOptions options;
-    const bool readable =
-        LogonProfile::ReadCleanUpOptions(koDom, m_ctx.globals.regional, options);
+    const bool readable = LogonProfile::ReadCleanUpOptions(koDom, m_ctx.globals.regional, options);
     if (client != nullptr) {
         client->coCloseAllApp = options.coCloseAllApp;
         client->coDelMyDocs = options.coDelMyDocs;

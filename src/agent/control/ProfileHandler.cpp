@@ -98,8 +98,7 @@ void ProfileHandler::ApplyAutoLogon() {
     const std::string autoAdminLogon =
         m_ctx.registry.ReadSetting("windowslogon", "AutoAdminLogon", "0");
     const std::string user = m_ctx.registry.ReadSetting("windowslogon", "DefaultUserName", "");
-    const std::string domain =
-        m_ctx.registry.ReadSetting("windowslogon", "DefaultDomainName", "");
+    const std::string domain = m_ctx.registry.ReadSetting("windowslogon", "DefaultDomainName", "");
     ActionResult result;
     if (autoAdminLogon == "1" && domain.empty() && IsValidAccountName(user)) {
         result = m_ctx.autoLogon.Enable(user);

@@ -131,9 +131,8 @@ void hookModule::OnWindowShown(HookNotice notice, WindowId window) {
     const std::string fileName =
         slash == std::string::npos ? executable : executable.substr(slash + 1);
     const std::string title = windows.Title(window).value_or("");
-    const bool ownWindow =
-        !m_ctx.kiosk.IsOwnWindow(window).empty() ||
-        (owner && *owner == m_ctx.processes.CurrentProcessId());
+    const bool ownWindow = !m_ctx.kiosk.IsOwnWindow(window).empty() ||
+                           (owner && *owner == m_ctx.processes.CurrentProcessId());
 
     if (!m_ctx.ctrlAltDelEnabled && !ownWindow && IsTaskManager(windowClass, fileName)) {
         m_applications.CloseWindowProcess(window);

@@ -35,6 +35,7 @@ frmLogon::frmLogon(Platform& platform, RegistryModule& registry, ProgramSettings
 frmLogon::~frmLogon() {
     m_link.SetClient(nullptr);
     m_caps.kiosk.SetClient(nullptr, nullptr);
+    m_caps.lock.SetClient(nullptr, nullptr);
 }
 
 bool frmLogon::IsNt() {
@@ -96,6 +97,7 @@ void frmLogon::ServiceStart(bool& success) {
                                           [this] { StopKoService(); });
     m_link.SetClient(m_client.get());
     kiosk.SetClient(m_client.get(), &m_link);
+    m_caps.lock.SetClient(m_client.get(), &m_link);
     m_globals.options.LogonSettingsReceived = false;
 
     kiosk.ShowMainForm();
@@ -131,6 +133,7 @@ void frmLogon::RestoreWorkstation() {
     }
     m_restoring = true;
     Logger::Info("agent stopping: giving the workstation back");
+    m_caps.lock.BeginRestore();
     // The link is done: a status or a watchdog tick that ran while this routine lets events run
     // would lock the workstation again after it was given back.
     m_link.SetClient(nullptr);
