@@ -132,7 +132,9 @@ void KoApplications::ShowAll() {
 void KoApplications::CleanUp(std::function<void()> done) {
     auto items = std::move(m_items);
     m_items.clear();
-    auto remaining = std::make_shared<std::size_t>(0);
+    // One count for the loop itself, so that closes settling while it runs (a dry run settles
+    // at once) cannot finish the clean-up early or twice.
+    auto remaining = std::make_shared<std::size_t>(1);
     auto finish = std::make_shared<std::function<void()>>(std::move(done));
     auto oneSettled = [remaining, finish] {
         if (--*remaining == 0 && *finish) {
@@ -145,9 +147,7 @@ void KoApplications::CleanUp(std::function<void()> done) {
             CloseWindowProcess(item.hWnd, oneSettled);
         }
     }
-    if (*remaining == 0 && *finish) {
-        m_ctx.loop.Post([finish] { Guarded("clean-up done", *finish); });
-    }
+    oneSettled();
 }
 
 void KoApplications::CloseWindow(std::int32_t windowHandle) {
@@ -212,25 +212,35 @@ void KoApplications::Settle(std::uint64_t id, bool terminate) {
     if (it == m_closing.end()) {
         return;
     }
-    PendingClose pending = std::move(it->second);
+    auto pending = std::make_shared<PendingClose>(std::move(it->second));
     m_closing.erase(it);
-    if (pending.timer != 0) {
-        m_ctx.loop.RemoveTimer(pending.timer);
+    // This may run inside the timer's tick or the handle's own end notice: both go once that has
+    // returned.
+    EventLoop& loop = m_ctx.loop;
+    if (pending->timer != 0) {
+        loop.SetTimerInterval(pending->timer, 0);
     }
-    if (terminate && !pending.process->HasEnded()) {
-        if (MayEnd(*pending.process)) {
-            const ActionResult result = pending.process->Terminate(0);
+    loop.Post([&loop, pending] {
+        if (pending->timer != 0) {
+            loop.RemoveTimer(pending->timer);
+        }
+        pending->process.reset();
+    });
+    ProcessHandle& process = *pending->process;
+    if (terminate && !process.HasEnded()) {
+        if (MayEnd(process)) {
+            const ActionResult result = process.Terminate(0);
             Logger::Debug("applications: ending process " +
-                          NumberRules::Format(std::int64_t{pending.process->Id()}) + ": " +
+                          NumberRules::Format(std::int64_t{process.Id()}) + ": " +
                           std::string(ActionResultText(result)));
         } else {
             Logger::Debug("applications: process " +
-                          NumberRules::Format(std::int64_t{pending.process->Id()}) +
+                          NumberRules::Format(std::int64_t{process.Id()}) +
                           " is not the user's; it is not ended");
         }
     }
-    if (pending.done) {
-        Guarded("close settled", pending.done);
+    if (pending->done) {
+        Guarded("close settled", pending->done);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/ControlHarness.h"
+#include "fakes/DryRunScope.h"
 
 namespace ko {
 namespace {
@@ -173,6 +174,25 @@ TEST_F(ProfileHandlerTest, TheLogoffCleanUpDeletesDocumentsOnceTheProgramsHaveCl
     EXPECT_EQ(h.Seen("to the watcher"),
               (Strings{"to the watcher KOW_Update_State 0", "to the watcher KOW_DELETE_IEH ",
                        "to the watcher KOW_Run_Application c:\\reset.bat"}));
+}
+
+TEST_F(ProfileHandlerTest, ADryRunCleanUpRunsEachStepOnce) {
+    DryRunScope dryRun;
+    Logon(ProfileDoc({}));
+    h.OpenProgram(700, 0x70, "C:\\apps\\a.exe");
+    h.OpenProgram(701, 0x71, "C:\\apps\\b.exe");
+    h.hooks.Notify(HookNotice::WindowCreated, 0x70);
+    h.hooks.Notify(HookNotice::WindowCreated, 0x71);
+    h.xml.Serve(
+        ControlHarness::kLogoffProfile,
+        ProfileDoc({ProfilePart("CleanUpSettings", {{"closeallapp", "1"}, {"delmydocs", "1"}}),
+                    ProfilePart("Start", {{"c:\\reset.bat"}})}));
+    h.recorder.Take();
+    h.Status(0);
+    h.loop.Advance(1000);
+    EXPECT_EQ(h.session.DeleteCalls(), 1);
+    EXPECT_EQ(h.Seen("to the watcher KOW_Run_Application").size(), 1u);
+    EXPECT_TRUE(h.processes.IsRunning(700));
 }
 
 TEST_F(ProfileHandlerTest, TheStopTakesThePoliciesAwayAndRestoresTheCafesLogon) {
