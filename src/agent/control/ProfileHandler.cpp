@@ -42,16 +42,22 @@ void ProfileHandler::OnProfileLoaded(std::shared_ptr<const XmlNode> koDom,
         ApplyLogonProfile(koDom, generation);
         return;
     }
+    CleanUpAndClose(koDom, generation, [this, koDom, generation] {
+        m_applications.RunApplications(LogonProfile::ProgramList(*koDom, "Start"));
+    });
+}
+
+void ProfileHandler::CleanUpAndClose(const std::shared_ptr<const XmlNode>& koDom,
+                                     std::uint64_t generation, std::function<void()> then) {
     auto stillCurrent = [this, generation] { return StillCurrent(generation); };
-    m_cleanup.SetCleanUpOptions(*koDom, stillCurrent, [this, koDom, generation] {
+    m_cleanup.SetCleanUpOptions(*koDom, stillCurrent, [this, koDom, generation, then] {
         if (!StillCurrent(generation)) {
             return;
         }
         m_applications.CloseApplications(LogonProfile::ProgramList(*koDom, "Close"));
-        if (!StillCurrent(generation)) {
-            return;
+        if (StillCurrent(generation)) {
+            then();
         }
-        m_applications.RunApplications(LogonProfile::ProgramList(*koDom, "Start"));
     });
 }
 
@@ -61,15 +67,7 @@ void ProfileHandler::ApplyLogonProfile(const std::shared_ptr<const XmlNode>& koD
     m_logonSettings.SetWindowsLogonSettings(*koDom, client.nextWinUser, client.nextDomain);
     ApplyAutoLogon();
     LogonProfile::ApplyGeneralSettings(*koDom, m_ctx.globals.options);
-    auto stillCurrent = [this, generation] { return StillCurrent(generation); };
-    m_cleanup.SetCleanUpOptions(*koDom, stillCurrent, [this, koDom, generation] {
-        if (!StillCurrent(generation)) {
-            return;
-        }
-        m_applications.CloseApplications(LogonProfile::ProgramList(*koDom, "Close"));
-        if (!StillCurrent(generation)) {
-            return;
-        }
+    CleanUpAndClose(koDom, generation, [this, koDom, generation] {
         m_policies.ApplyProfilePolicies(koDom, [this, koDom, generation] {
             if (!StillCurrent(generation)) {
                 return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace ko {
@@ -31,6 +32,9 @@ class ProfileHandler {
 
   private:
     void ApplyLogonProfile(const std::shared_ptr<const XmlNode>& koDom, std::uint64_t generation);
+    // The clean-up, then the close list; then runs unless a newer profile or the stop came.
+    void CleanUpAndClose(const std::shared_ptr<const XmlNode>& koDom, std::uint64_t generation,
+                         std::function<void()> then);
     void ApplyAutoLogon();
     bool StillCurrent(std::uint64_t generation) const;
 
