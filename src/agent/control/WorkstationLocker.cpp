@@ -36,7 +36,9 @@ void WorkstationLocker::LockWorkstation() {
     m_applications.HideAll();
     kiosk.SetMainTopmost(true);
     kiosk.ForceForeground();
-    kiosk.GrabKeyboard(true);
+    // HACK: on X11 the kiosk's keyboard grab keeps the keys from the kiosk's own dialogs (the
+    // customer could not type into the logon page), so the lock leaves the keyboard alone until
+    // the grab follows the active dialog; the window manager's focus stays with the kiosk.
     const bool keyboard = m_ctx.hookLibrary.SetKeyboardHook();
     const bool saver = m_ctx.hookLibrary.SetSaverHook();
     if (!keyboard || !saver) {
@@ -58,7 +60,6 @@ void WorkstationLocker::UnlockWorkstation() {
     }
     m_applications.ShowAll();
     m_ctx.kiosk.SetMainTopmost(m_ctx.globals.options.KeepOnTop != 0);
-    m_ctx.kiosk.GrabKeyboard(false);
     const bool saver = m_ctx.hookLibrary.UnsetSaverHook();
     const bool keyboard = m_ctx.hookLibrary.UnsetKeyboardHook();
     if (!saver || !keyboard) {

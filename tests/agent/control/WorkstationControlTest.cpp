@@ -39,7 +39,6 @@ TEST_F(WorkstationControlTest, LockingTwiceHidesAndHooksOnce_UnlockingGivesItAll
     EXPECT_FALSE(h.hooks.IsSet("saver"));
     EXPECT_EQ(h.hooks.Calls(), (Strings{"UnsetSaverHook", "UnsetKeyboardHook"}));
     EXPECT_EQ(h.Seen("main window ").back(), "main window not topmost");
-    EXPECT_EQ(h.Seen("release keyboard").size(), 1u);
 
     // A window opened in the session is hidden by the next lock and shown again after it.
     h.OpenProgram(700, 0x70, "C:\\apps\\notepad.exe");
@@ -47,7 +46,7 @@ TEST_F(WorkstationControlTest, LockingTwiceHidesAndHooksOnce_UnlockingGivesItAll
     h.Status(0);
     EXPECT_EQ(h.windows.WindowsWith(Action::Hide), std::vector<WindowId>{0x70});
     EXPECT_TRUE(h.recorder.Saw("unload forms"));
-    EXPECT_TRUE(h.recorder.Saw("grab keyboard"));
+    EXPECT_TRUE(h.recorder.Saw("force main window to the foreground"));
     h.Status(1);
     EXPECT_EQ(h.windows.WindowsWith(Action::Show), std::vector<WindowId>{0x70});
 }
