@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "agent/control/UserIdentity.h"
 #include "fakes/ControlHarness.h"
 #include "fakes/DryRunScope.h"
 
@@ -106,6 +109,36 @@ TEST_F(ProfileHandlerTest, AnotherAccountGetsItsPoliciesOnceItsShellRuns) {
     EXPECT_EQ(h.Seen("to the watcher KOW_CUPOLICY").size(), 1u);
     EXPECT_EQ(h.registryModule.CurrentUserSid(), kOtherSid);
     EXPECT_FALSE(h.control.Policies().Polling());
+}
+
+TEST_F(ProfileHandlerTest, AnotherAccountsHiveFileComesFromItsProfileFirst) {
+    ::setenv("KO_TEST_PROFILES", "D:\\Profiles", 1);
+    h.registry.CreateKey(RegRoot::LocalMachine,
+                         std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+                                     "ProfileList\\") +
+                             kOtherSid,
+                         "");
+    h.registry.Put(
+        RegRoot::LocalMachine,
+        std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + kOtherSid,
+        "ProfileImagePath", RegData{2, std::string("%KO_TEST_PROFILES%\\other\0", 25)});
+    Logon(ProfileDoc({WindowsSettings("other"), Policies()}));
+    const auto loads = h.registry.CallsOf(FakeRegistry::Operation::LoadKey);
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(loads[0].name, "D:\\Profiles\\other\\NTUSER.DAT");
+    // Written into the loaded hive, which is unloaded again.
+    EXPECT_EQ(h.registry.CallsOf(FakeRegistry::Operation::UnloadKey).size(), 1u);
+    EXPECT_EQ(h.Client().isNewPolicy, -1);
+    ::unsetenv("KO_TEST_PROFILES");
+}
+
+TEST(UserIdentity, OnlySidShapedTextsNameAHive) {
+    for (const char* good : {"S-1-5-21-1-1001", "S-1-22-1-1000", "S-1-5-18"}) {
+        EXPECT_TRUE(IsSidText(good)) << good;
+    }
+    for (const char* bad : {"", "S-", "S-1-", "S-1--5", "keyloaded", "S-1-5\\..", "s-1-5-18"}) {
+        EXPECT_FALSE(IsSidText(bad)) << bad;
+    }
 }
 
 TEST_F(ProfileHandlerTest, TheWaitForAnotherShellIsBoundedAndEndsWithANewerProfile) {
