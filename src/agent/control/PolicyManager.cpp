@@ -267,8 +267,11 @@ void PolicyManager::ApplyPolicy(std::function<void()> then) {
     m_afterShell = std::move(then);
     m_pollGeneration = m_profile.Generation();
     const ActionResult loggedOff = m_ctx.power.LogOff();
-    if (loggedOff != ActionResult::Done) {
-        // No log-off happened, so no other shell is coming.
+    // Without a user there is nobody to log off, but the next account's automatic logon is
+    // coming all the same; a dry run or a refused log-off brings no other shell.
+    const bool shellComing =
+        loggedOff == ActionResult::Done || (!user && loggedOff != ActionResult::DryRun);
+    if (!shellComing) {
         Logger::Debug("policies: log-off: " + std::string(ActionResultText(loggedOff)));
         m_polling = false;
         m_tmrShell.SetEnabled(false);

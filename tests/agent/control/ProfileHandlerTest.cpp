@@ -141,6 +141,18 @@ TEST(UserIdentity, OnlySidShapedTextsNameAHive) {
     }
 }
 
+TEST_F(ProfileHandlerTest, WithNobodyLoggedOnTheNextAccountsShellIsAwaited) {
+    h.session.SetUser(std::nullopt);
+    h.power.SetResult(ActionResult::Failed);
+    h.registry.SetLoadResult(5);
+    Logon(ProfileDoc({WindowsSettings("other"), Policies()}));
+    EXPECT_TRUE(h.control.Policies().Polling());
+    h.LogOnUser("other", kOtherSid, 600);
+    h.loop.Advance(1000);
+    EXPECT_EQ(Policy(kOtherSid, "NoRun"), "1");
+    EXPECT_EQ(h.Seen("to the watcher KOW_CUPOLICY").size(), 1u);
+}
+
 TEST_F(ProfileHandlerTest, TheWaitForAnotherShellIsBoundedAndEndsWithANewerProfile) {
     Logon(ProfileDoc({WindowsSettings("other"), Policies()}));
     ASSERT_TRUE(h.control.Policies().Polling());
