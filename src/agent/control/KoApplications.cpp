@@ -166,14 +166,6 @@ void KoApplications::EndApplication(const std::string& key) {
     }
 }
 
-void KoApplications::CloseUnlessOwnWindow(WindowId window) {
-    std::optional<ko::ProcessId> owner = m_ctx.windows.ProcessOf(window);
-    if (!owner || IsOwnProcess(*owner)) {
-        return;
-    }
-    CloseWindowProcess(window);
-}
-
 void KoApplications::CloseWindowProcess(WindowId window, std::function<void()> done) {
     auto settleNow = [&] {
         if (done) {

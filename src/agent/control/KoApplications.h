@@ -64,8 +64,6 @@ class KoApplications : public ApplicationControl {
     // Asks the window to close, ends its program 500 ms later if it is still there. done (may be
     // empty) runs from the loop when that is settled.
     void CloseWindowProcess(WindowId window, std::function<void()> done = nullptr);
-    // Closes the window unless it is one of the agent's own.
-    void CloseUnlessOwnWindow(WindowId window);
     // Closes the window when its program is on the profile's disallowed list.
     void DisallowedApplication(WindowId window, const std::string& fileName);
     // The profile's "Close" list: the main window of each program of the logged-on user.

@@ -47,7 +47,6 @@ class ProfileDocument : public ProfileLoader {
     bool IsCurrent(std::uint64_t generation) const { return generation == m_generation; }
     // The document as it stands: empty while a load runs, the loaded one once it completed.
     const XmlNode& Document() const { return *m_document; }
-    std::shared_ptr<const XmlNode> SharedDocument() const { return m_document; }
 
   private:
     void StartLoad();

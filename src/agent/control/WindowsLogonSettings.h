@@ -39,8 +39,6 @@ class WindowsLogonSettings {
     void SaveSecurityOptions(std::int16_t wsSecureWorkstation,
                              const std::string& wsSecurityPassword);
 
-    bool Saved() const { return m_saved; }
-
   private:
     RegistryModule& m_registry;
     AgentGlobals& m_globals;

@@ -23,7 +23,6 @@ class hookModule {
     void InstallShellHooks();
     // Removes the shell hooks (if installed) and always switches the library back online.
     void RemoveShellHooks();
-    bool Installed() const { return m_installed; }
 
     void OnNotice(HookNotice notice, WindowId window);
 
