@@ -16,8 +16,9 @@ using ProcessId = std::uint32_t;
 // One running process as the system lists it.
 struct ProcessInfo {
     ProcessId id = 0;
-    // The full path of the program file; empty when it cannot be read (no access, a process that
-    // just ended, a kernel thread).
+    // The full path of the program file, or only its file name when the folder cannot be read
+    // (another user's process on Windows); empty when neither can (a process that just ended, a
+    // kernel thread).
     std::string executable;
     // The owner's SID text ("S-1-5-21-...", on Linux "S-1-22-1-<uid>"); empty when unreadable.
     std::string ownerSid;

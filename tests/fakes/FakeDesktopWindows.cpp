@@ -29,21 +29,20 @@ std::optional<ProcessId> FakeDesktopWindows::ProcessOf(WindowId window) {
 }
 
 ActionResult FakeDesktopWindows::Show(WindowId window) {
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end()) {
-        return Record(Action::Show, window, ActionResult::Failed);
-    }
-    it->second.visible = true;
-    return Record(Action::Show, window, ActionResult::Done);
+    return SetVisible(Action::Show, window, true);
 }
 
 ActionResult FakeDesktopWindows::Hide(WindowId window) {
+    return SetVisible(Action::Hide, window, false);
+}
+
+ActionResult FakeDesktopWindows::SetVisible(Action action, WindowId window, bool visible) {
     const auto it = m_windows.find(window);
     if (it == m_windows.end()) {
-        return Record(Action::Hide, window, ActionResult::Failed);
+        return Record(action, window, ActionResult::Failed);
     }
-    it->second.visible = false;
-    return Record(Action::Hide, window, ActionResult::Done);
+    it->second.visible = visible;
+    return Record(action, window, ActionResult::Done);
 }
 
 ActionResult FakeDesktopWindows::RequestClose(WindowId window) {

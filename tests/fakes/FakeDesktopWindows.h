@@ -59,6 +59,7 @@ class FakeDesktopWindows : public DesktopWindows {
 
   private:
     ActionResult Record(Action action, WindowId window, ActionResult result);
+    ActionResult SetVisible(Action action, WindowId window, bool visible);
 
     std::map<WindowId, Window> m_windows;
     std::vector<WindowId> m_zOrder;  // topmost first

@@ -200,11 +200,12 @@ std::unique_ptr<ProcessHandle> LinuxProcesses::Open(ProcessId id) {
     }
     // The owner is read after the pidfd pins the process: while it has not ended, the id cannot
     // have gone to another process in between.
-    const auto info = ReadProcess(m_procRoot, id);
-    if (!info || PidfdEnded(pidfd.Get())) {
+    struct stat status {};
+    if (::stat((m_procRoot + "/" + std::to_string(id)).c_str(), &status) != 0 ||
+        PidfdEnded(pidfd.Get())) {
         return nullptr;
     }
-    return std::make_unique<Handle>(*this, id, std::move(pidfd), info->ownerSid);
+    return std::make_unique<Handle>(*this, id, std::move(pidfd), SidOfUid(status.st_uid));
 }
 
 ProcessId LinuxProcesses::CurrentProcessId() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -139,12 +140,6 @@ RegistryDocument::Key* RegistryDocument::MakeKey(const std::string& rootName,
     return key;
 }
 
-bool RegistryDocument::HasSubKeys(const std::string& foldedPath) const {
-    const std::string prefix = foldedPath + '\\';
-    auto it = m_keys.lower_bound(prefix);
-    return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool RegistryDocument::KeyExists(RegRoot root, std::string_view path) const {
     return FindKey(root, path) != nullptr;
 }
@@ -211,23 +206,14 @@ bool RegistryDocument::CreateKey(RegRoot root, std::string_view path, bool& chan
 }
 
 bool RegistryDocument::DeleteKey(RegRoot root, std::string_view path) {
-    std::vector<std::string> parts;
-    if (!SplitPath(path, parts) || parts.empty()) {
-        return false;  // a root key is never deleted
-    }
-    const Key* key = FindKey(root, path);
-    if (key == nullptr) {
-        return false;
-    }
-    const std::string folded = Fold(key->path);
-    if (HasSubKeys(folded)) {
-        return false;
-    }
-    m_keys.erase(folded);
-    return true;
+    return Delete(root, path, false);
 }
 
 bool RegistryDocument::DeleteKeyTree(RegRoot root, std::string_view path) {
+    return Delete(root, path, true);
+}
+
+bool RegistryDocument::Delete(RegRoot root, std::string_view path, bool withSubKeys) {
     std::vector<std::string> parts;
     if (!SplitPath(path, parts) || parts.empty()) {
         return false;  // a root key is never deleted
@@ -243,7 +229,11 @@ bool RegistryDocument::DeleteKeyTree(RegRoot root, std::string_view path) {
     while (last != m_keys.end() && last->first.compare(0, prefix.size(), prefix) == 0) {
         ++last;
     }
-    m_keys.erase(m_keys.find(folded), last);
+    const auto first = m_keys.find(folded);
+    if (!withSubKeys && std::next(first) != last) {
+        return false;
+    }
+    m_keys.erase(first, last);
     return true;
 }
 

@@ -69,7 +69,7 @@ class RegistryDocument {
     const Key* FindKey(RegRoot root, std::string_view path) const;
     // Creates the key below the root with its missing parents; returns it (nullptr if invalid).
     Key* MakeKey(const std::string& rootName, const std::vector<std::string>& parts, bool& changed);
-    bool HasSubKeys(const std::string& foldedPath) const;
+    bool Delete(RegRoot root, std::string_view path, bool withSubKeys);
     void ParseLine(const std::vector<std::string_view>& lines, std::size_t& index,
                    ParseState& state);
     // Files the lines from first to last, which this program cannot read, where they stood.

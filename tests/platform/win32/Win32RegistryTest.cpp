@@ -98,6 +98,24 @@ TEST_F(Win32RegistryTest, DeleteKeyRefusesKeysWithSubKeys) {
         << "an empty path must never reach the root";
 }
 
+TEST_F(Win32RegistryTest, TreeDeletionTakesEverySubKeyAndNoNeighbour) {
+    for (const char* key :
+         {"\\Tree\\A\\Deep\\Deeper", "\\Tree\\B", "\\Tree\\C", "\\Tree2", "\\Tree Extra"}) {
+        ASSERT_TRUE(m_registry.CreateKey(RegRoot::CurrentUser, m_base + key, "4"));
+        ASSERT_TRUE(m_registry.SetValue(RegRoot::CurrentUser, m_base + key, "V",
+                                        RegData{kRegDword, DwordBytes(1)}));
+    }
+    EXPECT_TRUE(m_registry.DeleteKeyTree(RegRoot::CurrentUser, m_base + "\\TREE\\"));
+    EXPECT_FALSE(m_registry.QueryValue(RegRoot::CurrentUser, m_base + "\\Tree\\B", "V"));
+    EXPECT_FALSE(m_registry.DeleteKey(RegRoot::CurrentUser, m_base + "\\Tree"));
+    EXPECT_TRUE(m_registry.QueryValue(RegRoot::CurrentUser, m_base + "\\Tree2", "V"));
+    EXPECT_TRUE(m_registry.QueryValue(RegRoot::CurrentUser, m_base + "\\Tree Extra", "V"));
+    EXPECT_FALSE(m_registry.DeleteKeyTree(RegRoot::CurrentUser, m_base + "\\Tree"));
+    EXPECT_FALSE(m_registry.DeleteKeyTree(RegRoot::CurrentUser, ""));
+    EXPECT_FALSE(m_registry.DeleteKeyTree(RegRoot::CurrentUser, "\\"))
+        << "no spelling of an empty path may reach the root";
+}
+
 TEST_F(Win32RegistryTest, PrivilegesAreDroppedOnTheTokenThatRaisedThem) {
     EXPECT_FALSE(m_registry.DropPrivileges()) << "nothing raised yet";
     EXPECT_TRUE(m_registry.EnableHivePrivileges());

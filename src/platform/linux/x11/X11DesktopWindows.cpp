@@ -64,8 +64,12 @@ struct X11DesktopWindows::Connection {
     bool hasClientList = false;
     bool screenSaverSuspended = false;
     bool drainPosted = false;
+    bool hasXRes = false;
     std::vector<Window> clientList;
     std::set<Window> mapped;  // without a window manager: the root's mapped children
+    // Windows this adapter hid. The window manager lets go of an unmapped window and takes it
+    // back when it is mapped again; those are no creations or destructions of the program's.
+    std::set<Window> hidden;
     Window active = 0;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
@@ -79,40 +83,49 @@ struct X11DesktopWindows::Connection {
     Atom deleteAtom = 0;
     Atom wmCheckAtom = 0;
 
-    // A format-32 property as numbers; empty when absent.
-    std::vector<unsigned long> Numbers(Window window, Atom property, Atom type) const {
-        std::vector<unsigned long> values;
+    // Reads a property of this type and format and hands its items to use; false when the
+    // window has no such property.
+    template <typename Use>
+    bool Read(Window window, Atom property, Atom type, int wantedFormat, Use&& use) const {
         Atom actualType = 0;
         int format = 0;
         unsigned long count = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
+        const bool found =
+            XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
                                &format, &count, &after, &data) == Success &&
-            data != nullptr && format == 32 && actualType == type) {
-            const auto* longs = reinterpret_cast<const unsigned long*>(data);
-            values.assign(longs, longs + count);
+            actualType == type && format == wantedFormat;
+        if (found && data != nullptr) {
+            use(data, count);
         }
         if (data != nullptr) {
             XFree(data);
+        }
+        return found;
+    }
+
+    // A format-32 property as numbers (Xlib hands them out as longs); empty when absent.
+    std::vector<unsigned long> Numbers(Window window, Atom property, Atom type,
+                                       bool* found = nullptr) const {
+        std::vector<unsigned long> values;
+        const bool present =
+            Read(window, property, type, 32, [&](const unsigned char* data, unsigned long count) {
+                const auto* longs = reinterpret_cast<const unsigned long*>(data);
+                values.assign(longs, longs + count);
+            });
+        if (found != nullptr) {
+            *found = present;
         }
         return values;
     }
 
     std::optional<std::string> Text(Window window, Atom property, Atom type) const {
-        Atom actualType = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        std::optional<std::string> text;
-        if (XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType,
-                               &format, &count, &after, &data) == Success &&
-            data != nullptr && format == 8 && actualType == type) {
-            text = std::string(reinterpret_cast<const char*>(data), count);
-        }
-        if (data != nullptr) {
-            XFree(data);
+        std::string text;
+        if (!Read(window, property, type, 8, [&](const unsigned char* data, unsigned long count) {
+                text.assign(reinterpret_cast<const char*>(data), count);
+            })) {
+            return std::nullopt;
         }
         return text;
     }
@@ -134,9 +147,12 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
     auto x = std::make_unique<Connection>();
     x->display = display;
     x->root = DefaultRootWindow(display);
-    if (OurDisplays().empty()) {
+    // Installed once: installing it again would make it its own predecessor.
+    static const bool installed = [] {
         g_previousHandler = XSetErrorHandler(DropOwnErrors);
-    }
+        return true;
+    }();
+    (void)installed;
     OurDisplays().insert(display);
     XSetIOErrorExitHandler(display, KeepRunningAfterIoError, &x->lost);
 
@@ -150,6 +166,9 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
     x->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
     x->wmCheckAtom = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
 
+    int eventBase = 0;
+    int errorBase = 0;
+    x->hasXRes = XResQueryExtension(display, &eventBase, &errorBase) != 0;
     XSelectInput(display, x->root, PropertyChangeMask | SubstructureNotifyMask);
     m_x = std::move(x);
     // What is there now is the starting point: only later changes are notices.
@@ -174,6 +193,10 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
         }
     }
     XFlush(display);
+    // Ending the display server or the window manager would take the kiosk down with them.
+    for (ProcessId id : DesktopProcesses()) {
+        m_processes.Protect(id);
+    }
     m_x->watch = m_loop.WatchFd(ConnectionNumber(display), POLLIN, [this](short) {
         Guarded("X11 window notices", [&] { OnReadable(); });
     });
@@ -226,6 +249,10 @@ void X11DesktopWindows::HandleQueued() {
             if (m_x->mapped.insert(event.xmap.window).second) {
                 Notify(HookNotice::WindowCreated, static_cast<WindowId>(event.xmap.window));
             }
+        } else if (event.type == DestroyNotify &&
+                   m_x->hidden.erase(event.xdestroywindow.window) != 0) {
+            // A hidden window's program closed it: that is its end.
+            Notify(HookNotice::WindowDestroyed, static_cast<WindowId>(event.xdestroywindow.window));
         } else if (event.type == DestroyNotify && !m_x->hasClientList &&
                    event.xdestroywindow.event == m_x->root) {
             if (m_x->mapped.erase(event.xdestroywindow.window) != 0) {
@@ -238,23 +265,8 @@ void X11DesktopWindows::HandleQueued() {
 
 void X11DesktopWindows::ReadClientList(bool notify) {
     Connection& x = *m_x;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    x.hasClientList =
-        XGetWindowProperty(x.display, x.root, x.clientListAtom, 0, 65536, False, XA_WINDOW, &type,
-                           &format, &count, &after, &data) == Success &&
-        type == XA_WINDOW;
-    std::vector<Window> now;
-    if (data != nullptr) {
-        if (format == 32) {
-            const auto* windows = reinterpret_cast<const Window*>(data);
-            now.assign(windows, windows + count);
-        }
-        XFree(data);
-    }
+    const auto ids = x.Numbers(x.root, x.clientListAtom, XA_WINDOW, &x.hasClientList);
+    const std::vector<Window> now(ids.begin(), ids.end());
     const std::vector<Window> before = std::move(x.clientList);
     x.clientList = now;
     if (!notify) {
@@ -263,14 +275,19 @@ void X11DesktopWindows::ReadClientList(bool notify) {
     const std::set<Window> old(before.begin(), before.end());
     const std::set<Window> current(now.begin(), now.end());
     for (Window window : before) {
-        if (current.count(window) == 0) {
+        if (current.count(window) == 0 && x.hidden.count(window) == 0) {
             Notify(HookNotice::WindowDestroyed, static_cast<WindowId>(window));
         }
     }
     for (Window window : now) {
-        if (old.count(window) == 0) {
-            Notify(HookNotice::WindowCreated, static_cast<WindowId>(window));
+        if (old.count(window) != 0) {
+            continue;
         }
+        if (x.hidden.erase(window) != 0) {
+            XSelectInput(x.display, window, NoEventMask);  // shown again: back as it was
+            continue;
+        }
+        Notify(HookNotice::WindowCreated, static_cast<WindowId>(window));
     }
 }
 
@@ -364,9 +381,7 @@ std::optional<ProcessId> X11DesktopWindows::ProcessOf(WindowId window) {
     }
     // The server knows which client made the window; _NET_WM_PID is only what the program
     // wrote, and a program could name another process there. So the server is asked first.
-    int eventBase = 0;
-    int errorBase = 0;
-    if (XResQueryExtension(m_x->display, &eventBase, &errorBase)) {
+    if (m_x->hasXRes) {
         XResClientIdSpec spec{static_cast<XID>(window), XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* ids = nullptr;
@@ -411,6 +426,10 @@ ActionResult X11DesktopWindows::Hide(WindowId window) {
     }
     if (!Exists(window)) {
         return ActionResult::Failed;
+    }
+    // Its destruction while hidden must still be heard: the client list no longer shows it.
+    if (m_x->hidden.insert(window).second) {
+        XSelectInput(m_x->display, window, StructureNotifyMask);
     }
     XUnmapWindow(m_x->display, window);
     XFlush(m_x->display);

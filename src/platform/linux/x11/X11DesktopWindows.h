@@ -30,7 +30,8 @@ class X11DesktopWindows : public DesktopWindows {
     X11DesktopWindows& operator=(const X11DesktopWindows&) = delete;
 
     // Connects to the display (DISPLAY when empty); false headless. The display going away
-    // later leaves the adapter without one.
+    // later leaves the adapter without one. The display server and the window manager found
+    // here are protected from Processes' Terminate.
     bool Open(const std::string& displayName = std::string());
 
     bool Available() override;

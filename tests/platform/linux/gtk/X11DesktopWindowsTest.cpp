@@ -113,10 +113,20 @@ TEST_F(X11DesktopWindowsTest, HiddenWindowsComeBackAndTheStackingPutsTheNewestOn
     ASSERT_LT(at(above), static_cast<long>(order.size()));
     EXPECT_LT(at(above), at(below));
 
+    // Hiding and showing again is no end and no new window of the program's.
+    m_notices.clear();
     EXPECT_EQ(m_desktop.Hide(below), ActionResult::Done);
     EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return !IsMapped(below); }));
+    EXPECT_EQ(m_desktop.Hide(above), ActionResult::Done);
     EXPECT_EQ(m_desktop.Show(below), ActionResult::Done);
     EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return IsMapped(below); }));
+    RunFor(m_loop, 300, [] { return false; });
+    EXPECT_FALSE(Saw(HookNotice::WindowDestroyed, below));
+    EXPECT_FALSE(Saw(HookNotice::WindowCreated, below));
+    EXPECT_FALSE(Saw(HookNotice::WindowDestroyed, above));
+    // A program that ends while its window is hidden is still heard of.
+    second->Stop();
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return Saw(HookNotice::WindowDestroyed, above); }));
 
     // The desktop's own processes: openbox and the X server.
     const auto desktop = m_desktop.DesktopProcesses();
@@ -127,6 +137,11 @@ TEST_F(X11DesktopWindowsTest, HiddenWindowsComeBackAndTheStackingPutsTheNewestOn
         EXPECT_TRUE(info->executable.find("openbox") != std::string::npos ||
                     info->executable.find("Xvfb") != std::string::npos)
             << info->executable;
+        // Never ended, whoever asks.
+        EXPECT_TRUE(m_processes.IsProtected(id));
+        auto handle = m_processes.Open(id);
+        ASSERT_TRUE(handle);
+        EXPECT_EQ(handle->Terminate(0), ActionResult::Failed);
     }
 }
 
