@@ -46,6 +46,9 @@ struct DocumentInfo {
     // Location() at the moment of completion.
     std::string location;
     LayoutValues layout;
+    // The top-level load failed (no answer, a refused address) or the server answered with an
+    // error status (400 or above): what shows is not the page asked for.
+    bool failed = false;
 };
 
 // One element on the way up from a clicked element.
@@ -100,6 +103,10 @@ class BrowserView {
     // Loads an address without a history entry: the view has no back or forward, and the page
     // cannot go back either. Local files are given as absolute paths or "file://" addresses.
     virtual void Navigate(const std::string& url) = 0;
+    // Stops every load and shows an empty page ("about:blank") at once: nothing of the last page
+    // (its sound, its scripts, its timers) goes on. Reported as a navigation and a completion
+    // like any other.
+    virtual void Blank() = 0;
     // Replaces the current document's body.innerHTML (the waiting notice before a server page).
     virtual void SetBodyHtml(const std::string& html) = 0;
     // Sets innerText of each element named by id (or name); missing and ambiguous ones are

@@ -4,6 +4,11 @@
 
 namespace ko {
 
+namespace {
+// Every engine has this page without asking anyone.
+constexpr const char* kBlank = "about:blank";
+}  // namespace
+
 FakeBrowserWindow::FakeBrowserWindow(FakeKioskScreens& screens, const BrowserWindowSpec& spec,
                                      BrowserWindowEvents& events)
     : spec(spec),
@@ -83,6 +88,12 @@ void FakeBrowserWindow::Navigate(const std::string& url) {
     StartLoad(url);
 }
 
+void FakeBrowserWindow::Blank() {
+    ++blanks;
+    navigations.push_back(kBlank);
+    StartLoad(kBlank);
+}
+
 void FakeBrowserWindow::PageNavigates(const std::string& url) {
     StartLoad(url);
 }
@@ -125,7 +136,11 @@ void FakeBrowserWindow::StartLoad(const std::string& url) {
 
 void FakeBrowserWindow::Complete(const std::string& url) {
     const FakeKioskScreens::Page* page = m_screens.PageFor(url);
-    if (page != nullptr) {
+    const bool blank = url == kBlank;
+    if (blank) {
+        document = FakeDocument{};
+        location = url;
+    } else if (page != nullptr) {
         document = page->document;
         location = url;  // the address asked for, also when it redirected
     } else {
@@ -134,7 +149,7 @@ void FakeBrowserWindow::Complete(const std::string& url) {
     }
     bodyHtml.clear();
     ++generation;
-    DocumentInfo info{generation, location, document.Layout()};
+    DocumentInfo info{generation, location, document.Layout(), page == nullptr && !blank};
     PostEvent([info](BrowserWindowEvents& events) { events.OnDocumentComplete(info); });
 }
 

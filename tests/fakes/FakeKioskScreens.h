@@ -42,6 +42,7 @@ class FakeBrowserWindow : public BrowserWindow {
     PixelRect Bounds() const override { return bounds; }
     // BrowserView
     void Navigate(const std::string& url) override;
+    void Blank() override;
     void SetBodyHtml(const std::string& html) override;
     void SetInnerTexts(const std::vector<std::pair<std::string, std::string>>& texts) override;
     void Stop() override;
@@ -85,6 +86,7 @@ class FakeBrowserWindow : public BrowserWindow {
     // Sizes a real window system refuses (under 1 pixel or over the desktop's limit).
     int refusedSizes = 0;
     int stops = 0;
+    int blanks = 0;
     // The shown document and its generation; the loading one is not shown yet.
     FakeDocument document;
     std::uint32_t generation = 0;

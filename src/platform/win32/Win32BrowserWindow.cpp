@@ -282,6 +282,11 @@ void Win32BrowserWindow::Navigate(const std::string& url) {
     }
 }
 
+void Win32BrowserWindow::Blank() {
+    Stop();
+    Navigate("about:blank");
+}
+
 void Win32BrowserWindow::SetBodyHtml(const std::string& html) {
     HtmlDocumentAccess::SetBodyHtml(Document().Get(), html);
 }
@@ -342,6 +347,8 @@ void Win32BrowserWindow::OnDocumentComplete(bool topLevel, const std::string& ur
     DocumentInfo info;
     info.generation = ++m_generation;
     info.location = Location();
+    // NavigateError reports refused addresses and HTTP error statuses alike.
+    info.failed = m_failed;
     // Without an HTML engine there is no document: no layout values and no clicks.
     ComPtr<IHTMLDocument2> document = Document();
     if (document) {

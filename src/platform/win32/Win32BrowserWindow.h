@@ -53,6 +53,7 @@ class Win32BrowserWindow final : public BrowserWindow, private WebBrowserSiteLis
 
     // BrowserView
     void Navigate(const std::string& url) override;
+    void Blank() override;
     void SetBodyHtml(const std::string& html) override;
     void SetInnerTexts(const std::vector<std::pair<std::string, std::string>>& texts) override;
     void Stop() override;

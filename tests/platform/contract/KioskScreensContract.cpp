@@ -62,6 +62,7 @@ TEST_P(KioskScreensContract, TheTopDocumentCompletesOnceWithItsLayoutValues) {
     const DocumentInfo done = events.completed[0];
     EXPECT_EQ(done.layout, (LayoutValues{"400", "300", "Top", "left"}));
     EXPECT_EQ(done.location, url);
+    EXPECT_FALSE(done.failed);
     EXPECT_EQ(window->Location(), url);
     ASSERT_FALSE(events.navigating.empty());
     EXPECT_EQ(events.navigating.front(), url);
@@ -85,6 +86,34 @@ TEST_P(KioskScreensContract, AFailedLoadCompletesWithTheEnginesAddress) {
     ASSERT_TRUE(Load(*window, events, url));
     EXPECT_NE(window->Location(), url);
     EXPECT_EQ(events.completed.back().layout, LayoutValues{});
+    EXPECT_TRUE(events.completed.back().failed);
+}
+
+TEST_P(KioskScreensContract, BlankEndsTheLoadAndShowsTheEmptyPage) {
+    if (!harness->RendersPages()) {
+        GTEST_SKIP() << "no HTML engine here";
+    }
+    FakeDocument page;
+    page.Add("span", "lblAd");
+    const std::string url = harness->Serve("/ads/ad1.htm", page);
+    RecordedWindowEvents events;
+    auto window = NewWindow(events);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(Load(*window, events, url));
+    const std::size_t before = events.completed.size();
+    window->Navigate(harness->Serve("/ads/ad2.htm", page));
+    window->Blank();
+    ASSERT_TRUE(harness->RunUntil(
+        [&] {
+            return events.completed.size() > before &&
+                   events.completed.back().location == "about:blank";
+        },
+        kLoadTimeoutMs));
+    harness->RunUntil([] { return false; }, 300);
+    EXPECT_EQ(events.completed.back().location, "about:blank");
+    EXPECT_FALSE(events.completed.back().failed);
+    EXPECT_EQ(window->Location(), "about:blank");
+    EXPECT_EQ(harness->InnerText(*window, "lblAd"), std::nullopt);
 }
 
 TEST_P(KioskScreensContract, InnerTextsAreWrittenByIdOrNameAndAmbiguousOnesSkipped) {

@@ -112,6 +112,13 @@ INSTANTIATE_TEST_SUITE_P(Windows, KioskScreensContract,
                          })),
                          KioskScreensParamName);
 
+BrowserWindowSpec Spec(const char* caption, bool framed) {
+    BrowserWindowSpec spec;
+    spec.caption = caption;
+    spec.framed = framed;
+    return spec;
+}
+
 class Win32BrowserWindowTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(screens.Open(), KioskScreensSource::Availability::Ready); }
@@ -130,7 +137,7 @@ class Win32BrowserWindowTest : public ::testing::Test {
 };
 
 TEST_F(Win32BrowserWindowTest, NavigatesWithoutCrashAndKeepsTheRequestedAddress) {
-    auto window = NewWindow(BrowserWindowSpec{"Ostrel", false, true, false, {}});
+    auto window = NewWindow(Spec("Ostrel", false));
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(window->IsVisible());
     // The address stays as the core wrote it: the engine's form would differ.
@@ -154,7 +161,7 @@ TEST_F(Win32BrowserWindowTest, NavigatesWithoutCrashAndKeepsTheRequestedAddress)
 }
 
 TEST_F(Win32BrowserWindowTest, PlacesTheOuterFrameAndAnswersFromHeldState) {
-    auto window = NewWindow(BrowserWindowSpec{"Logon User", true, true, false, {}});
+    auto window = NewWindow(Spec("Logon User", true));
     ASSERT_NE(window, nullptr);
     window->Resize(300, 200);
     window->Move(50, 40);
@@ -182,7 +189,8 @@ TEST_F(Win32BrowserWindowTest, PlacesTheOuterFrameAndAnswersFromHeldState) {
 }
 
 TEST_F(Win32BrowserWindowTest, SwallowsAltF6ButReportsEveryKey) {
-    BrowserWindowSpec spec{"Ostrel", false, true, false, {KeyInfo{117, 4}}};
+    BrowserWindowSpec spec = Spec("Ostrel", false);
+    spec.swallowedKeys = {KeyInfo{117, 4}};
     auto window = NewWindow(spec);
     ASSERT_NE(window, nullptr);
     window->Show(true);
@@ -207,7 +215,7 @@ TEST_F(Win32BrowserWindowTest, SwallowsAltF6ButReportsEveryKey) {
 }
 
 TEST_F(Win32BrowserWindowTest, MouseMovesCoalesceAndCloseBoxesOnlyFromFramedWindows) {
-    auto bare = NewWindow(BrowserWindowSpec{"Ostrel", false, true, false, {}});
+    auto bare = NewWindow(Spec("Ostrel", false));
     auto framed = NewWindow(BrowserWindowSpec{
         "Service Order", true, true, false, {}, WindowKind::Standard, "frmServiceOrder"});
     ASSERT_NE(bare, nullptr);
@@ -228,7 +236,7 @@ TEST_F(Win32BrowserWindowTest, MouseMovesCoalesceAndCloseBoxesOnlyFromFramedWind
 }
 
 TEST_F(Win32BrowserWindowTest, DestroyedFromItsOwnNoticeSendsNothingMore) {
-    auto window = NewWindow(BrowserWindowSpec{"Message", true, true, false, {}});
+    auto window = NewWindow(Spec("Message", true));
     ASSERT_NE(window, nullptr);
     class Destroyer : public RecordedWindowEvents {
       public:
@@ -239,8 +247,7 @@ TEST_F(Win32BrowserWindowTest, DestroyedFromItsOwnNoticeSendsNothingMore) {
         }
     } destroyer;
     auto own = std::unique_ptr<Win32BrowserWindow>(static_cast<Win32BrowserWindow*>(
-        screens.CreateBrowserWindow(BrowserWindowSpec{"Message", true, true, false, {}}, destroyer)
-            .release()));
+        screens.CreateBrowserWindow(Spec("Message", true), destroyer).release()));
     destroyer.window = &own;
     HWND handle = own->Handle();
     SendMessageA(handle, WM_CLOSE, 0, 0);
@@ -255,8 +262,8 @@ TEST_F(Win32BrowserWindowTest, DestroyedFromItsOwnNoticeSendsNothingMore) {
 }
 
 TEST_F(Win32BrowserWindowTest, AModalWindowLeavesTheOthersWithoutInputUntilItEnds) {
-    auto main = NewWindow(BrowserWindowSpec{"Ostrel", false, true, false, {}});
-    auto message = NewWindow(BrowserWindowSpec{"Message", true, true, false, {}});
+    auto main = NewWindow(Spec("Ostrel", false));
+    auto message = NewWindow(Spec("Message", true));
     ASSERT_NE(main, nullptr);
     ASSERT_NE(message, nullptr);
     class Ignored : public NetConfigEvents {

@@ -132,6 +132,10 @@ struct ScriptCall {
 GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindowSpec& spec,
                                    BrowserWindowEvents& events)
     : m_screens(screens), m_spec(spec), m_events(events), m_cancel(g_cancellable_new()) {
+    // The strip reacts to any click: its page never follows one.
+    if (spec.kind == WindowKind::Strip) {
+        m_spec.cancelClickDefault = true;
+    }
     // The strip is a popup the window manager never manages: it cannot focus, move or frame it,
     // so it lies exactly where the program puts it and the customer's window stays active.
     m_window = GTK_WINDOW(
@@ -167,7 +171,7 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     g_signal_connect(m_content, signal.c_str(), G_CALLBACK(OnScriptMessage), this);
     webkit_user_content_manager_register_script_message_handler_in_world(
         m_content, PageScript::kClickChannel, PageScript::kWorld);
-    const std::string clickScript = PageScript::ClickScript(spec.cancelClickDefault);
+    const std::string clickScript = PageScript::ClickScript(m_spec.cancelClickDefault);
     WebKitUserScript* script = webkit_user_script_new_for_world(
         clickScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, PageScript::kWorld, nullptr, nullptr);
@@ -417,6 +421,12 @@ void GtkBrowserWindow::Navigate(const std::string& url) {
     webkit_web_view_load_uri(m_view, ToUri(url).c_str());
 }
 
+void GtkBrowserWindow::Blank() {
+    // The running load ends first: its completion must not follow the empty page's.
+    webkit_web_view_stop_loading(m_view);
+    Navigate("about:blank");
+}
+
 void GtkBrowserWindow::SetBodyHtml(const std::string& html) {
     GVariantDict arguments;
     g_variant_dict_init(&arguments, nullptr);
@@ -482,11 +492,12 @@ void GtkBrowserWindow::CallScript(const std::string& body, GVariant* arguments,
         call);
 }
 
-void GtkBrowserWindow::Complete(const LayoutValues& layout) {
+void GtkBrowserWindow::Complete(const LayoutValues& layout, bool failed) {
     DocumentInfo info;
     info.generation = ++m_generation;
     info.location = Location();
     info.layout = layout;
+    info.failed = failed;
     m_bound = true;
     PostEvent([info](BrowserWindowEvents& events) { events.OnDocumentComplete(info); });
 }
@@ -650,12 +661,20 @@ void GtkBrowserWindow::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event,
                 break;  // the failure has completed it already
             }
             const std::uint64_t serial = window->m_loadSerial;
+            // A server's error page loads like any other: its status tells it apart (local
+            // files have none).
+            bool failed = false;
+            if (WebKitWebResource* resource = webkit_web_view_get_main_resource(view)) {
+                WebKitURIResponse* response = webkit_web_resource_get_response(resource);
+                failed =
+                    response != nullptr && webkit_uri_response_get_status_code(response) >= 400;
+            }
             window->CallScript(PageScript::ReadLayoutBody(), nullptr,
-                               [window, serial](JSCValue* value) {
+                               [window, serial, failed](JSCValue* value) {
                                    if (serial != window->m_loadSerial) {
                                        return;  // another navigation started meanwhile
                                    }
-                                   window->Complete(LayoutFrom(value));
+                                   window->Complete(LayoutFrom(value), failed);
                                });
             break;
         }
@@ -683,7 +702,7 @@ gboolean GtkBrowserWindow::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* 
     }
     // The failed load completes without layout values; the old document stays shown (the
     // engine's own error page would carry the failed address as its location).
-    window->Complete(LayoutValues{});
+    window->Complete(LayoutValues{}, true);
     return TRUE;
 }
 

@@ -42,6 +42,7 @@ class GtkBrowserWindow : public BrowserWindow {
 
     // BrowserView
     void Navigate(const std::string& url) override;
+    void Blank() override;
     void SetBodyHtml(const std::string& html) override;
     void SetInnerTexts(const std::vector<std::pair<std::string, std::string>>& texts) override;
     void Stop() override;
@@ -65,7 +66,7 @@ class GtkBrowserWindow : public BrowserWindow {
     void CallScript(const std::string& body, GVariant* arguments,
                     std::function<void(JSCValue*)> onResult);
     // The top document completed (or failed): the next generation, posted.
-    void Complete(const LayoutValues& layout);
+    void Complete(const LayoutValues& layout, bool failed);
     void ApplySize();
     void LearnFrameExtents();
     // An advertisement covers the screen as the desktop has it now.

@@ -295,6 +295,8 @@ TEST_F(ScreenTest, ModalWindowKeepsClicksFromTheOthersAndCloseBoxIsOnlyReported)
     modal.SetModal(true);
     modal.Show(true);
     ASSERT_TRUE(WaitMapped(modal));
+    // The window manager keeps it over the kiosk.
+    EXPECT_EQ(gtk_window_get_transient_for(modal.NativeWindow()), under.NativeWindow());
     RunCommand("xdotool mousemove 70 45 click 1");
     Settle(500);
     EXPECT_TRUE(underEvents.clicks.empty());
@@ -304,6 +306,7 @@ TEST_F(ScreenTest, ModalWindowKeepsClicksFromTheOthersAndCloseBoxIsOnlyReported)
     EXPECT_EQ(underEvents.closeBoxes, 0);
 
     modal.SetModal(false);
+    EXPECT_EQ(gtk_window_get_transient_for(modal.NativeWindow()), nullptr);
     modal.Hide();
     Settle(200);
     RunCommand("xdotool mousemove 70 45 click 1");
