@@ -1,6 +1,7 @@
 #include "app/AgentProgram.h"
 
 #include "agent/control/WindowsLogonSettings.h"
+#include "agent/control/WorkstationControl.h"
 #include "agent/core/AgentCapabilities.h"
 #include "agent/core/AgentChannel.h"
 #include "agent/core/AgentGlobals.h"
@@ -11,6 +12,7 @@
 #include "agent/messages/Advertisements.h"
 #include "agent/messages/frmHtmlMessage.h"
 #include "agent/messages/frmTimeoutMessage.h"
+#include "app/ControlPortsFactory.h"
 #include "app/KioskScreensFactory.h"
 #include "app/SoundPlayerFactory.h"
 #include "platform/EventLoop.h"
@@ -55,9 +57,31 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
     // The lock unloads them with the kiosk's own forms.
     kiosk.AddOtherForm([&timeout] { timeout.Unload(); });
     kiosk.AddOtherForm([&advertising] { advertising.Unload(); });
-    AgentCapabilities caps{kiosk,   kiosk,   pending,  pending, pending,     pending, pending,
-                           pending, pending, messages, timeout, advertising, watcher};
     WindowsLogonSettings logonSettings(registryModule, globals);
+    // Workstation control on this platform's ports, where its adapters are built.
+    std::unique_ptr<ControlPorts> ports = MakeControlPorts(loop);
+    std::unique_ptr<WorkstationControl> control;
+    if (ports) {
+        control = std::make_unique<WorkstationControl>(
+            ControlContext{loop, registryModule, globals, kiosk, messages, advertising, watcher,
+                           ports->Windows(), ports->ProcessList(), ports->Session(),
+                           ports->PowerSwitch(), ports->Hooks(), ports->AutomaticLogon()},
+            ports->Xml(), logonSettings);
+    }
+    WorkstationControl* c = control.get();
+    AgentCapabilities caps{kiosk,
+                           kiosk,
+                           c ? static_cast<WorkstationLock&>(*c) : pending,
+                           c ? static_cast<PowerControl&>(*c) : pending,
+                           c ? static_cast<ApplicationControl&>(*c) : pending,
+                           c ? static_cast<PolicyControl&>(*c) : pending,
+                           c ? static_cast<ProfileLoader&>(*c) : pending,
+                           c ? static_cast<HookControl&>(*c) : pending,
+                           c ? static_cast<CleanupControl&>(*c) : pending,
+                           messages,
+                           timeout,
+                           advertising,
+                           watcher};
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     formAccess = &form;
     messages.SetStopAgent([&form] { form.StopKoService(); });

@@ -13,9 +13,10 @@ namespace ko {
 // their documents from the cafe server through it: the agent its logon profile, the watcher its
 // logon settings.
 //
-// Loading never fetches anything the document itself names: a document type declaration makes
-// the document malformed (it is the door to external entities and entity bombs), and only the
-// predefined and character entities are expanded.
+// Loading never fetches anything the document itself names. The predefined and character
+// entities and those the document declares in its own document type declaration are expanded;
+// an external entity stands for nothing, and an entity that expands past the size limit makes the
+// document malformed.
 class XmlDocument {
   public:
     // Receives the loaded document; an empty document (no root) when the address could not be

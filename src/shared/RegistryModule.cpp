@@ -174,6 +174,16 @@ bool RegistryModule::SetValue(RegRoot root, const std::string& path, const std::
     return m_registry.SetValue(root, path, name, data);
 }
 
+std::optional<std::string> RegistryModule::QueryText(RegRoot root, const std::string& path,
+                                                     const std::string& name) {
+    constexpr std::uint32_t kRegExpandSz = 2;
+    const auto data = m_registry.QueryValue(root, path, name);
+    if (!data || (data->type != kRegSz && data->type != kRegExpandSz)) {
+        return std::nullopt;
+    }
+    return data->bytes.substr(0, data->bytes.find('\0'));
+}
+
 bool RegistryModule::CreateKey(RegRoot root, const std::string& path,
                                const std::string& className) {
     return m_registry.CreateKey(root, path, className);
@@ -221,9 +231,9 @@ void RegistryModule::WriteUserPolicy(std::string_view section, const std::string
 
 void RegistryModule::ClearPolicyKeys(RegRoot root, const std::string& prefix) {
     for (const char* key : kPolicyKeys) {
-        // Missing keys are normal, and a key that still has sub-keys stays; neither stops the
-        // rest.
-        m_registry.DeleteKey(root, prefix + key);
+        // Missing keys are normal and do not stop the rest. The whole tree goes: a policy left
+        // in a sub-key would outlive the agent.
+        m_registry.DeleteKeyTree(root, prefix + key);
     }
 }
 
@@ -232,13 +242,26 @@ void RegistryModule::ClearPolicies() {
 }
 
 void RegistryModule::ClearUserPolicies() {
+    // Without a user the prefix would be the root of HKEY_USERS.
+    if (m_currentUserSid.empty()) {
+        return;
+    }
     ClearPolicyKeys(RegRoot::Users, m_currentUserSid + "\\");
+}
+
+void RegistryModule::ClearPolicyHive() {
+    if (m_policyHive.empty()) {
+        return;
+    }
+    ClearPolicyKeys(RegRoot::Users, m_policyHive + "\\");
 }
 
 void RegistryModule::LoadUserHive(const UserHiveSource& source) {
     m_policyHive = kLoadedHiveName;
     std::string hiveFile;
-    if (source.ntFamily) {
+    if (source.ntFamily && !source.hiveFile.empty()) {
+        hiveFile = source.hiveFile;
+    } else if (source.ntFamily) {
         hiveFile = source.majorVersion > 4
                        ? "C:\\Documents and Settings\\" + source.nextWinUser + "\\NTUser.dat"
                        : "C:\\WinNt\\Profiles\\" + source.nextWinUser + "\\NTUser.dat";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -18,6 +19,9 @@ struct UserHiveSource {
     bool ntFamily = true;     // platform identifier 2
     int majorVersion = 5;     // the operating system's major version
     std::string nextWinUser;  // the Windows user who logs on next
+    // The hive file as the user's profile records it; when empty the file is guessed from the
+    // user name under the system's profile folder.
+    std::string hiveFile;
 };
 
 // The agent's only path to the registry: value and key primitives, the agent settings, the
@@ -36,6 +40,9 @@ class RegistryModule {
     bool SetValue(RegRoot root, const std::string& path, const std::string& name,
                   const RegValue& value);
     bool CreateKey(RegRoot root, const std::string& path, const std::string& className);
+    // A text value, REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first NUL.
+    std::optional<std::string> QueryText(RegRoot root, const std::string& path,
+                                         const std::string& name);
 
     // Agent settings under HKEY_LOCAL_MACHINE. Sections "spooldirectory" (read only) and
     // "windowslogon" name system keys, in any letter case; every other section is a sub-key of
@@ -50,10 +57,14 @@ class RegistryModule {
     // the browser's restrictions key; every other section goes under the Explorer policies key.
     void WritePolicy(std::string_view section, const std::string& name, std::int32_t value);
     void WriteUserPolicy(std::string_view section, const std::string& name, std::int32_t value);
-    // Deletes the six policy keys, each tried even when an earlier one fails. ClearUserPolicies
-    // clears the hive of the user logged on now (CurrentUserSid), not PolicyHive.
+    // Deletes the six policy keys with everything below them, each tried even when an earlier
+    // one fails. ClearUserPolicies clears the hive of the user logged on now (CurrentUserSid),
+    // not PolicyHive; without a CurrentUserSid it clears nothing.
     void ClearPolicies();
     void ClearUserPolicies();
+    // Deletes the six policy keys of the hive named by PolicyHive, before a profile's policies
+    // are written there, so that a value the profile no longer carries does not stay.
+    void ClearPolicyHive();
 
     // Loads the next user's hive file under HKEY_USERS\keyloaded with the backup and restore
     // privileges enabled; every step runs even when the one before failed. Windows 9x has no

@@ -137,13 +137,36 @@ inline std::vector<XmlCase> XmlContractCases(const HttpTestServer& server) {
              EXPECT_EQ(doc.FirstElement("T")->Text(), "<&>'\" \xE9\x80");
          }},
         {"declarations",
-         // A declared entity, internal or external, is refused with its document: nothing is
-         // fetched and no expansion can blow up.
+         // The document's own entities are expanded, markup included; an external one is never
+         // fetched and stands for nothing.
          {200,
-          "<?xml version=\"1.0\"?><!DOCTYPE Root [<!ENTITY e \"internal\"><!ENTITY x SYSTEM \"" +
-              server.Url("/secret") + "\">]><Root><A>&e;</A><B>&x;</B></Root>",
+          "<?xml version=\"1.0\"?><!DOCTYPE Root [<!ENTITY e \"internal\"><!ENTITY m "
+          "\"<M>marked</M>\"><!ENTITY x SYSTEM \"" +
+              server.Url("/secret") + "\">]><Root><A>a &e; b</A><B>&x;</B><C>&m;</C></Root>",
           0},
-         [&](const XmlNode& doc) { ExpectEmpty(doc); }},
+         [&](const XmlNode& doc) {
+             ASSERT_NE(doc.FirstElement("A"), nullptr);
+             EXPECT_EQ(doc.FirstElement("A")->Text(), "a internal b");
+             EXPECT_EQ(doc.FirstElement("B")->Text(), "");
+             ASSERT_NE(doc.FirstElement("M"), nullptr);
+             EXPECT_EQ(doc.FirstElement("C")->Text(), "marked");
+         }},
+        {"entity bomb",
+         {200,
+          [] {
+              std::string bomb = "<!DOCTYPE r [<!ENTITY a0 \"xxxxxxxxxx\">";
+              for (int i = 1; i < 10; ++i) {
+                  const std::string prev = "&a" + std::to_string(i - 1) + ";";
+                  std::string ten;
+                  for (int k = 0; k < 10; ++k) {
+                      ten += prev;
+                  }
+                  bomb += "<!ENTITY a" + std::to_string(i) + " \"" + ten + "\">";
+              }
+              return bomb + "]><r>&a9;</r>";
+          }(),
+          0},
+         [](const XmlNode& doc) { ExpectEmpty(doc); }},
         {"utf8",
          {200,
           "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Root><N>caf\xC3\xA9 \xE2\x82\xACuro "

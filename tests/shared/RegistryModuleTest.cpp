@@ -174,7 +174,7 @@ TEST_F(RegistryModuleTest, WriteUserPolicyGoesIntoThePolicyHive) {
 }
 
 TEST_F(RegistryModuleTest, ClearPoliciesTriesAllSixKeysInOrder) {
-    // System has a sub-key and stays; the missing keys fail; the rest are removed.
+    // System goes with its sub-key; the missing keys fail; the rest are removed.
     m_fake.CreateKey(RegRoot::CurrentUser, kSystemPolicies + "\\Sub", "4");
     m_fake.CreateKey(RegRoot::CurrentUser,
                      "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", "4");
@@ -182,7 +182,7 @@ TEST_F(RegistryModuleTest, ClearPoliciesTriesAllSixKeysInOrder) {
     m_fake.ClearCalls();
 
     m_module.ClearPolicies();
-    const auto deletes = m_fake.CallsOf(Op::DeleteKey);
+    const auto deletes = m_fake.CallsOf(Op::DeleteKeyTree);
     ASSERT_EQ(deletes.size(), 6u);
     const char* expected[] = {"Network", "System", "ActiveDesktop", "Explorer", "Uninstall"};
     for (int i = 0; i < 5; ++i) {
@@ -192,7 +192,7 @@ TEST_F(RegistryModuleTest, ClearPoliciesTriesAllSixKeysInOrder) {
         EXPECT_EQ(deletes[i].root, RegRoot::CurrentUser);
     }
     EXPECT_EQ(deletes[5].path, kRestrictions);
-    EXPECT_TRUE(m_fake.HasKey(RegRoot::CurrentUser, kSystemPolicies));
+    EXPECT_FALSE(m_fake.HasKey(RegRoot::CurrentUser, kSystemPolicies));
     EXPECT_FALSE(m_fake.HasKey(RegRoot::CurrentUser,
                                "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer"));
     EXPECT_FALSE(m_fake.HasKey(RegRoot::CurrentUser, kRestrictions));
@@ -200,9 +200,12 @@ TEST_F(RegistryModuleTest, ClearPoliciesTriesAllSixKeysInOrder) {
 
 TEST_F(RegistryModuleTest, ClearUserPoliciesClearsTheCurrentUserNotThePolicyHive) {
     m_module.SetPolicyHive("keyloaded");
+    // Without a current user nothing is cleared: the keys would hang at the root.
+    m_module.ClearUserPolicies();
+    EXPECT_TRUE(m_fake.CallsOf(Op::DeleteKeyTree).empty());
     m_module.SetCurrentUserSid("S-1-5-21-9");
     m_module.ClearUserPolicies();
-    const auto deletes = m_fake.CallsOf(Op::DeleteKey);
+    const auto deletes = m_fake.CallsOf(Op::DeleteKeyTree);
     ASSERT_EQ(deletes.size(), 6u);
     for (const auto& call : deletes) {
         EXPECT_EQ(call.root, RegRoot::Users);
@@ -211,7 +214,7 @@ TEST_F(RegistryModuleTest, ClearUserPoliciesClearsTheCurrentUserNotThePolicyHive
 }
 
 TEST_F(RegistryModuleTest, LoadUserHiveBuildsThePathByVersion) {
-    m_module.LoadUserHive(UserHiveSource{true, 5, "guest"});
+    m_module.LoadUserHive(UserHiveSource{true, 5, "guest", ""});
     EXPECT_EQ(m_module.PolicyHive(), "keyloaded");
     EXPECT_EQ(m_module.LastLoadResult(), 0);
     EXPECT_TRUE(m_fake.PrivilegesEnabled());
@@ -232,7 +235,7 @@ TEST_F(RegistryModuleTest, LoadUserHiveBuildsThePathByVersion) {
     EXPECT_FALSE(m_fake.PrivilegesEnabled());
 
     m_fake.ClearCalls();
-    m_module.LoadUserHive(UserHiveSource{true, 4, "guest"});
+    m_module.LoadUserHive(UserHiveSource{true, 4, "guest", ""});
     loads = m_fake.CallsOf(Op::LoadKey);
     ASSERT_EQ(loads.size(), 1u);
     EXPECT_EQ(loads[0].name, "C:\\WinNt\\Profiles\\guest\\NTUser.dat");
@@ -241,7 +244,7 @@ TEST_F(RegistryModuleTest, LoadUserHiveBuildsThePathByVersion) {
 TEST_F(RegistryModuleTest, LoadUserHiveRunsOnAfterFailures) {
     m_fake.FailNext(Op::EnableHivePrivileges);
     m_fake.SetLoadResult(1314);
-    m_module.LoadUserHive(UserHiveSource{true, 5, "guest"});
+    m_module.LoadUserHive(UserHiveSource{true, 5, "guest", ""});
     EXPECT_EQ(m_fake.CallsOf(Op::LoadKey).size(), 1u);
     EXPECT_EQ(m_module.LastLoadResult(), 1314);
 
@@ -251,7 +254,7 @@ TEST_F(RegistryModuleTest, LoadUserHiveRunsOnAfterFailures) {
 
 TEST_F(RegistryModuleTest, LoadUserHiveOnWindows9xLeavesTheHiveUnloaded) {
     m_module.SetPolicyHive("S-1-5-21-7");
-    m_module.LoadUserHive(UserHiveSource{false, 4, "guest"});
+    m_module.LoadUserHive(UserHiveSource{false, 4, "guest", ""});
     EXPECT_EQ(m_module.PolicyHive(), "keyloaded");
     EXPECT_NE(m_module.LastLoadResult(), 0);
     EXPECT_TRUE(m_fake.CallsOf(Op::LoadKey).empty());

@@ -6,8 +6,6 @@ namespace ko {
 class PolicyControl {
   public:
     virtual ~PolicyControl() = default;
-    // Remembers the current user's policy keys at start.
-    virtual void TakePolicySnapshot() = 0;
     virtual void ApplyPolicy() = 0;
     // Clears the policies of the user who is logged on now.
     virtual void ClearUserPolicies() = 0;

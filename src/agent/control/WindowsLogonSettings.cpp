@@ -1,28 +1,105 @@
 #include "agent/control/WindowsLogonSettings.h"
 
+#include <cctype>
+
 #include "agent/core/AgentGlobals.h"
+#include "platform/XmlNode.h"
+#include "shared/Logger.h"
 #include "shared/NumberRules.h"
 #include "shared/RegistryModule.h"
 
 namespace ko {
 
+namespace {
+
+constexpr const char* kSavedFlag = "Saved";
+
+// The defaults of a value missing at start, in the order of kValueNames.
+constexpr std::array<const char*, 5> kDefaults = {"0", "0", "", "", ""};
+
+// Registry names ignore case, so the allowed names do too.
+bool SameText(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+}  // namespace
+
 WindowsLogonSettings::WindowsLogonSettings(RegistryModule& registry, AgentGlobals& globals)
     : m_registry(registry), m_globals(globals) {}
 
 void WindowsLogonSettings::SetDefaultWindowsLogonSettings() {
-    m_autoAdminLogon = m_registry.ReadSetting("windowslogon", "AutoAdminLogon", "0");
-    m_forceAutoLogon = m_registry.ReadSetting("windowslogon", "ForceAutoLogon", "0");
-    m_defaultUserName = m_registry.ReadSetting("windowslogon", "DefaultUserName", "");
-    m_defaultPassword = m_registry.ReadSetting("windowslogon", "DefaultPassword", "");
-    m_defaultDomainName = m_registry.ReadSetting("windowslogon", "DefaultDomainName", "");
+    const bool keptFromBefore = m_registry.ReadSetting(kSavedSection, kSavedFlag, "0") == "1";
+    for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+        m_values[i] = keptFromBefore
+                          ? m_registry.ReadSetting(kSavedSection, kValueNames[i], kDefaults[i])
+                          : m_registry.ReadSetting("windowslogon", kValueNames[i], kDefaults[i]);
+    }
+    if (keptFromBefore) {
+        Logger::Info(
+            "logon settings: the cafe's values of an earlier run were never restored; "
+            "they are kept");
+    } else {
+        for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+            m_registry.WriteSetting(kSavedSection, kValueNames[i], m_values[i]);
+        }
+        m_registry.WriteSetting(kSavedSection, kSavedFlag, "1");
+    }
+    m_saved = true;
 }
 
 void WindowsLogonSettings::ResetWindowsLogonSettings() {
-    m_registry.WriteSetting("windowslogon", "AutoAdminLogon", m_autoAdminLogon);
-    m_registry.WriteSetting("windowslogon", "ForceAutoLogon", m_forceAutoLogon);
-    m_registry.WriteSetting("windowslogon", "DefaultUserName", m_defaultUserName);
-    m_registry.WriteSetting("windowslogon", "DefaultPassword", m_defaultPassword);
-    m_registry.WriteSetting("windowslogon", "DefaultDomainName", m_defaultDomainName);
+    // A stop that comes before the values were saved has nothing of the cafe's to restore:
+    // writing the defaults would switch the cafe's automatic logon off.
+    if (!m_saved) {
+        return;
+    }
+    for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+        m_registry.WriteSetting("windowslogon", kValueNames[i], m_values[i]);
+    }
+    m_registry.WriteSetting(kSavedSection, kSavedFlag, "0");
+    m_registry.WriteSetting(kSavedSection, "DefaultPassword", "");
+}
+
+bool WindowsLogonSettings::SetWindowsLogonSettings(const XmlNode& koDom, std::string& nextWinUser,
+                                                   std::string& nextDomain) {
+    bool& received = m_globals.options.LogonSettingsReceived;
+    received = false;
+    const XmlNode* settings = koDom.FirstElement("WindowsSettings");
+    if (settings == nullptr) {
+        return false;
+    }
+    for (const XmlNode& entry : settings->children) {
+        const XmlNode* nameNode = entry.Child(0);
+        const XmlNode* valueNode = entry.Child(1);
+        if (nameNode == nullptr || valueNode == nullptr) {
+            return false;
+        }
+        const std::string name = nameNode->Text();
+        const std::string value = valueNode->Text();
+        bool allowed = false;
+        for (const char* known : kValueNames) {
+            allowed = allowed || SameText(name, known);
+        }
+        if (!allowed) {
+            Logger::Info("logon settings: the profile's value \"" + name + "\" is not written");
+            continue;
+        }
+        if (name == "DefaultUserName") {
+            nextWinUser = value;
+        } else if (name == "DefaultDomainName") {
+            nextDomain = value;
+        }
+        m_registry.WriteSetting("windowslogon", name, value);
+    }
+    received = true;
+    return true;
 }
 
 void WindowsLogonSettings::SaveSecurityOptions(std::int16_t wsSecureWorkstation,

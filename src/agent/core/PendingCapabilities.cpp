@@ -18,12 +18,9 @@ void PendingCapabilities::EnableCtrlAltDel(int state) {
     Note(state != 0 ? "secure-attention keys enabled" : "secure-attention keys disabled");
 }
 
-void PendingCapabilities::LoadProfile(const std::string& url) {
+void PendingCapabilities::LoadProfile(const std::string& url, ProfileAction action) {
     Note("load profile " + url);
-    static const std::string kLogoff = "&action=Logoff";
-    const bool logoff = url.size() >= kLogoff.size() &&
-                        url.compare(url.size() - kLogoff.size(), kLogoff.size(), kLogoff) == 0;
-    if (m_watcher != nullptr && !logoff) {
+    if (m_watcher != nullptr && action == ProfileAction::Logon) {
         m_watcher->SendMessageToExe("KOW_CUPOLICY", "");
         m_watcher->SendMessageToExe("KOW_Update_State", "1");
     }

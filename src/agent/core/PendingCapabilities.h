@@ -45,7 +45,6 @@ class PendingCapabilities : public WorkstationLock,
     void EndApplication(const std::string& key) override { Note("end application " + key); }
     std::vector<Entry> TrackedApplications() override { return {}; }
     // PolicyControl
-    void TakePolicySnapshot() override { Note("take policy snapshot"); }
     void ApplyPolicy() override { Note("apply policy"); }
     void ClearUserPolicies() override { Note("clear user policies"); }
     void TargetLoggedOnUser() override { Note("target logged-on user"); }
@@ -53,7 +52,7 @@ class PendingCapabilities : public WorkstationLock,
     // ProfileLoader
     // Until the profile handler is built, a logon profile counts as applied at once: the
     // watcher is told to start filtering and that the session is in state 1.
-    void LoadProfile(const std::string& url) override;
+    void LoadProfile(const std::string& url, ProfileAction action) override;
     // HookControl
     void SetUpCurrentUser() override { Note("set up current user"); }
     void InstallHooks() override { Note("install hooks"); }

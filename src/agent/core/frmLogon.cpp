@@ -35,6 +35,7 @@ frmLogon::frmLogon(Platform& platform, RegistryModule& registry, ProgramSettings
 frmLogon::~frmLogon() {
     m_link.SetClient(nullptr);
     m_caps.kiosk.SetClient(nullptr, nullptr);
+    m_caps.lock.SetClient(nullptr, nullptr);
 }
 
 bool frmLogon::IsNt() {
@@ -70,7 +71,6 @@ void frmLogon::ServiceStart(bool& success) {
     m_caps.lock.ResetLockFlags();
     m_caps.lock.SetScreenSaverRunning(true);
     m_caps.applications.CreateApplicationList();
-    m_caps.policies.TakePolicySnapshot();
     m_globals.options.ReportApplications = -1;
     m_globals.ProgramFolder = m_platform.system.ProgramFolder();
     success = true;
@@ -97,6 +97,7 @@ void frmLogon::ServiceStart(bool& success) {
                                           [this] { StopKoService(); });
     m_link.SetClient(m_client.get());
     kiosk.SetClient(m_client.get(), &m_link);
+    m_caps.lock.SetClient(m_client.get(), &m_link);
     m_globals.options.LogonSettingsReceived = false;
 
     kiosk.ShowMainForm();
@@ -132,6 +133,7 @@ void frmLogon::RestoreWorkstation() {
     }
     m_restoring = true;
     Logger::Info("agent stopping: giving the workstation back");
+    m_caps.lock.BeginRestore();
     // The link is done: a status or a watchdog tick that ran while this routine lets events run
     // would lock the workstation again after it was given back.
     m_link.SetClient(nullptr);

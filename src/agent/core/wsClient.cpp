@@ -267,7 +267,7 @@ void wsClient::updateState() {
         case 0:
         case 2:
             if (oldWsState == 1) {
-                m_caps.profile.LoadProfile(LogoffProfileAddress());
+                m_caps.profile.LoadProfile(LogoffProfileAddress(), ProfileAction::Logoff);
             }
             m_caps.lock.LockWorkstation();
             if (oldWsState == -1) {
@@ -320,7 +320,7 @@ void wsClient::StartSession() {
     if (o.KeepOnTop != 0) {
         m_caps.kiosk.SetWindowFocusTimer(true);
     }
-    m_caps.profile.LoadProfile(LogonProfileAddress());
+    m_caps.profile.LoadProfile(LogonProfileAddress(), ProfileAction::Logon);
 }
 
 void wsClient::SendPing() {

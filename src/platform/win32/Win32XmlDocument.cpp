@@ -107,8 +107,18 @@ class TreeCopy {
         if (!Name(element, out.name) || !Attributes(element, out)) {
             return false;
         }
+        return Children(element, out, depth);
+    }
+
+  private:
+    // Copies the child nodes of parent into out. An entity reference stands for its expansion,
+    // which is copied in its place, as the other platform's parser substitutes it.
+    bool Children(IXMLDOMNode* parent, XmlNode& out, std::size_t depth) {
+        if (depth > XmlNode::kMaxDepth) {
+            return false;
+        }
         ComPtr<IXMLDOMNode> child;
-        element->get_firstChild(child.Put());
+        parent->get_firstChild(child.Put());
         while (child) {
             DOMNodeType type = NODE_INVALID;
             child->get_nodeType(&type);
@@ -136,15 +146,24 @@ class TreeCopy {
                     node.kind = XmlNode::Kind::Instruction;
                     keep = Name(child.Get(), node.name) && Value(child.Get(), node.value);
                     break;
+                case NODE_ENTITY_REFERENCE:
+                    keep = false;
+                    if (!Children(child.Get(), out, depth + 1)) {
+                        return false;
+                    }
+                    break;
                 default:
-                    // Entity references cannot occur: a document with declarations is refused.
                     keep = false;
                     break;
             }
             if (m_exhausted) {
                 return false;
             }
-            if (keep) {
+            if (keep && node.kind == XmlNode::Kind::Text && !out.children.empty() &&
+                out.children.back().kind == XmlNode::Kind::Text) {
+                // Text on both sides of an expanded entity is one text, as on the other platform.
+                out.children.back().value += node.value;
+            } else if (keep) {
                 out.children.push_back(std::move(node));
             }
             ComPtr<IXMLDOMNode> next;
@@ -154,7 +173,6 @@ class TreeCopy {
         return true;
     }
 
-  private:
     bool Take(const std::string& text) {
         if (text.size() > m_budget) {
             m_exhausted = true;
@@ -341,14 +359,28 @@ bool Win32XmlDocument::StartLoad(const std::string& url) {
     m_document->put_preserveWhiteSpace(VARIANT_FALSE);
     ComPtr<IXMLDOMDocument2> document2;
     if (SUCCEEDED(m_document.QueryInterface(kIidXmlDomDocument2, document2))) {
-        // Older components do not know the property; a declaration is refused after the load
-        // then, so no entity of it ever reaches a handler.
-        Bstr name(L"ProhibitDTD");
-        VARIANT prohibit;
-        VariantInit(&prohibit);
-        prohibit.vt = VT_BOOL;
-        prohibit.boolVal = VARIANT_TRUE;
-        document2->setProperty(name.Get(), prohibit);
+        // Internal entities are expanded as the component does by default; nothing external is
+        // resolved (above). The size and depth limits keep an expanding entity from eating the
+        // memory; older components that do not know them still have the copy's own limits.
+        auto set = [&](const wchar_t* property, VARIANT value) {
+            Bstr name(property);
+            document2->setProperty(name.Get(), value);
+        };
+        VARIANT allowDtd;
+        VariantInit(&allowDtd);
+        allowDtd.vt = VT_BOOL;
+        allowDtd.boolVal = VARIANT_FALSE;
+        set(L"ProhibitDTD", allowDtd);
+        VARIANT maxSize;
+        VariantInit(&maxSize);
+        maxSize.vt = VT_I4;
+        maxSize.lVal = static_cast<LONG>(std::max<std::size_t>(1, m_maxBytes / 1024));
+        set(L"MaxXMLSize", maxSize);
+        VARIANT maxDepth;
+        VariantInit(&maxDepth);
+        maxDepth.vt = VT_I4;
+        maxDepth.lVal = static_cast<LONG>(XmlNode::kMaxDepth);
+        set(L"MaxElementDepth", maxDepth);
     }
 
     m_sink.Attach(new ReadyStateSink(this, m_generation));
@@ -440,11 +472,6 @@ XmlNode Win32XmlDocument::ReadDocument() {
     if (FAILED(m_document->get_parseError(error.Put())) || !error ||
         FAILED(error->get_errorCode(&code)) || code != 0) {
         Logger::Debug("Win32XmlDocument: the document did not load or parse");
-        return {};
-    }
-    ComPtr<IXMLDOMDocumentType> doctype;
-    if (SUCCEEDED(m_document->get_doctype(doctype.Put())) && doctype) {
-        Logger::Debug("Win32XmlDocument: a document type declaration is refused");
         return {};
     }
     ComPtr<IXMLDOMElement> root;

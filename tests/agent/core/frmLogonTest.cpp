@@ -16,19 +16,19 @@ TEST(frmLogon, StartShowsTheStoppedPageLockedAndActivatesOnce) {
     h.SetNetConfig("Left", "1");
     h.SetNetConfig("window", "pw");
     h.Start();
-    EXPECT_EQ(h.recorder.Take(),
-              (Strings{"reset lock flags", "screen saver running", "create application list",
-                       "take policy snapshot", "main position bottom right",
-                       "window focus timer off", "show page about:blank",
-                       "write the waiting notice", "show page /opt/ostrel/wsStopped.htm",
-                       "move browser to top left", "place main window", "show main form",
-                       // the new workstation object starts at state 0, so -1 is a change
-                       "show page /opt/ostrel/wsStopped.htm", "place main window",
-                       "to the watcher KOW_Update_State -1", "lock workstation",
-                       "deactivate advertisements", "main window normal",
-                       // the first activation
-                       "place main window", "set up current user", "register watcher messages",
-                       "create message window Ostrel Workstation - Server", "install hooks"}));
+    EXPECT_EQ(
+        h.recorder.Take(),
+        (Strings{"reset lock flags", "screen saver running", "create application list",
+                 "main position bottom right", "window focus timer off", "show page about:blank",
+                 "write the waiting notice", "show page /opt/ostrel/wsStopped.htm",
+                 "move browser to top left", "place main window", "show main form",
+                 // the new workstation object starts at state 0, so -1 is a change
+                 "show page /opt/ostrel/wsStopped.htm", "place main window",
+                 "to the watcher KOW_Update_State -1", "lock workstation",
+                 "deactivate advertisements", "main window normal",
+                 // the first activation
+                 "place main window", "set up current user", "register watcher messages",
+                 "create message window Ostrel Workstation - Server", "install hooks"}));
     EXPECT_EQ(h.Client().wsState, -1);
     EXPECT_EQ(h.globals.options.wsSecureWorkstation, 1);
     EXPECT_EQ(h.globals.options.wsSecurityPassword, "pw");
