@@ -22,6 +22,11 @@ bool ReadOnlyRegistry::DeleteKey(RegRoot, const std::string&) {
     return false;
 }
 
+bool ReadOnlyRegistry::DeleteKeyTree(RegRoot, const std::string&) {
+    ++m_refused;
+    return false;
+}
+
 bool ReadOnlyRegistry::DeleteValue(RegRoot, const std::string&, const std::string&) {
     ++m_refused;
     return false;

@@ -17,6 +17,7 @@ class ReadOnlyRegistry : public RegistryPrimitives {
                   const RegData& data) override;
     bool CreateKey(RegRoot root, const std::string& path, const std::string& className) override;
     bool DeleteKey(RegRoot root, const std::string& path) override;
+    bool DeleteKeyTree(RegRoot root, const std::string& path) override;
     bool DeleteValue(RegRoot root, const std::string& path, const std::string& name) override;
     long LoadKey(RegRoot root, const std::string& subKey, const std::string& file) override;
     long UnloadKey(RegRoot root, const std::string& subKey) override;

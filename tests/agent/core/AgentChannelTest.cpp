@@ -198,9 +198,10 @@ TEST(PendingProfileLoader, ALogonProfileTellsTheWatcherToStartAndALogoffProfileD
     } told;
     PendingCapabilities pending;
     pending.SetWatcher(&told);
-    pending.LoadProfile("http://s:80/ws/wsLogonProfile.asp?wsName=PC1&action=Logoff");
+    pending.LoadProfile("http://s:80/ws/wsLogonProfile.asp?wsName=PC1&action=Logoff",
+                        ProfileAction::Logoff);
     EXPECT_TRUE(told.calls.empty());
-    pending.LoadProfile("http://s:80/ws/wsLogonProfile.asp?wsName=PC1");
+    pending.LoadProfile("http://s:80/ws/wsLogonProfile.asp?wsName=PC1", ProfileAction::Logon);
     EXPECT_EQ((std::vector<std::string>{"to the watcher KOW_CUPOLICY ",
                                         "to the watcher KOW_Update_State 1"}),
               told.calls);
