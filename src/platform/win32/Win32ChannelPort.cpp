@@ -189,6 +189,11 @@ void Win32ChannelPort::Deliver(UINT message, WPARAM wParam, LPARAM lParam) {
             incoming.text.assign(buffer, length);
         }
     }
+    if (m_registered.count(message) != 0) {
+        // A sent message is handled inside the loop's wait without being an event of the loop:
+        // a nested loop waiting for what this message changes looks at its condition again.
+        m_loop.Post([] {});
+    }
     try {
         m_receiver->OnWindowMessage(incoming);
     } catch (const std::exception& error) {
