@@ -223,6 +223,7 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     // The X window exists from now on: its id is the handle the lock asks about.
     gtk_widget_realize(GTK_WIDGET(m_window));
     screens.AddWindow(this);
+    screens.TrackToplevel(m_window);
     if (spec.kind == WindowKind::Advertisement) {
         CoverScreen();
     }
@@ -278,6 +279,9 @@ void GtkBrowserWindow::Show(bool activate) {
     gtk_widget_show(GTK_WIDGET(m_window));
     if (activate) {
         gtk_window_present(m_window);
+        if (wasVisible) {
+            m_screens.Activated(m_window);
+        }
     }
 }
 
@@ -302,6 +306,7 @@ void GtkBrowserWindow::ForceForeground() {
     const guint32 now = gdk_x11_get_server_time(window);
     gdk_window_raise(window);
     gtk_window_present_with_time(m_window, now);
+    m_screens.Activated(m_window);
 }
 
 bool GtkBrowserWindow::GrabKeyboard(bool grab) {
