@@ -206,7 +206,6 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     g_signal_connect(m_window, "notify::is-active", G_CALLBACK(OnActiveChanged), this);
     g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this);
     g_signal_connect(m_view, "motion-notify-event", G_CALLBACK(OnMotion), this);
-    g_signal_connect(m_window, "map-event", G_CALLBACK(OnMap), this);
     if (spec.kind == WindowKind::Advertisement) {
         // Connected ahead of the view's own handlers: a click never reaches the page.
         g_signal_connect(m_view, "button-press-event", G_CALLBACK(OnButton), this);
@@ -554,14 +553,6 @@ gboolean GtkBrowserWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer 
 
 gboolean GtkBrowserWindow::OnScroll(GtkWidget*, GdkEventScroll*, gpointer) {
     return TRUE;
-}
-
-gboolean GtkBrowserWindow::OnMap(GtkWidget*, GdkEvent*, gpointer self) {
-    auto* window = static_cast<GtkBrowserWindow*>(self);
-    // A grab asked for while the window was off the screen (or one an advertisement takes) is
-    // taken now that X accepts it.
-    window->m_screens.RefreshGrab();
-    return FALSE;
 }
 
 void GtkBrowserWindow::OnMonitorsChanged(GdkScreen*, gpointer self) {
