@@ -18,9 +18,10 @@ enum class WindowKind : std::uint8_t {
     // reported and never handled by the page.
     Strip,
     // Advertising: a bare topmost window covering the whole screen, fitted again whenever the
-    // display changes. Every key and every click is reported and none reaches the page (a click
-    // never follows a link). While shown it holds the keyboard grab and gives it back to the
-    // window that held it before when it hides or goes.
+    // display changes (Move and Resize leave it so). Every key and every click is reported, a
+    // click with an empty chain and no fields, and none reaches the page (a click never follows
+    // a link). While shown it holds the keyboard grab and gives it back to the window that held
+    // it before when it hides or goes.
     Advertisement,
 };
 

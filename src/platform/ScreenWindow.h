@@ -37,14 +37,14 @@ class ScreenWindow {
     // window is active (the window system's guard against a background program taking the focus
     // is passed the way the lock must: input queues joined on Windows, a current timestamp on X).
     virtual void ForceForeground() = 0;
-    // While held, every key of the display comes to the program: to the program's active window
-    // when it is one of its own, else to this one. The grab is kept across hiding and showing
-    // (taken again whenever the window is shown) until released; only one window holds it. X11:
-    // an active grab on the program's own display connection (a grab from another connection
-    // would take the window's keys away from it). Windows has no such grab: the keyboard hook
-    // keeps the keys inside, and this only records the wish. False when the window system
-    // refuses (another program holds the keyboard); the grab is then tried again at the next
-    // showing.
+    // While held, every key of the display comes to the program: to the program's window the
+    // customer was last brought to (a dialog over the kiosk, the message box), else to this one.
+    // The grab is kept across hiding and showing (taken again whenever the window is shown) until
+    // released; only one window holds it. X11: an active grab on the program's own display
+    // connection (a grab from another connection would take the window's keys away from it).
+    // Windows has no such grab: the keyboard hook keeps the keys inside, and this only records the
+    // wish. False when the window system refuses (another program holds the keyboard); the grab is
+    // then tried again at the next showing.
     virtual bool GrabKeyboard(bool grab) = 0;
     // The window system's handle of the top-level window: the HWND on Windows, the X window id
     // (the client window that _NET_CLIENT_LIST lists, not the window manager's frame) on X11.

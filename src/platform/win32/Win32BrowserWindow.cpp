@@ -164,9 +164,8 @@ void Win32BrowserWindow::ForceForeground() {
     m_frame->ForceForeground();
 }
 
-bool Win32BrowserWindow::GrabKeyboard(bool grab) {
+bool Win32BrowserWindow::GrabKeyboard(bool /*grab*/) {
     // Windows has no keyboard grab for a program; the keyboard hook keeps the keys inside.
-    m_grabAsked = grab;
     return true;
 }
 

@@ -100,7 +100,6 @@ class Win32BrowserWindow final : public BrowserWindow, private WebBrowserSiteLis
 
     bool m_visible = false;
     bool m_active = false;
-    bool m_grabAsked = false;
     bool m_mouseMovePending = false;
     PixelRect m_bounds;
 };

@@ -206,7 +206,6 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     g_signal_connect(m_window, "notify::is-active", G_CALLBACK(OnActiveChanged), this);
     g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this);
     g_signal_connect(m_view, "motion-notify-event", G_CALLBACK(OnMotion), this);
-    g_signal_connect(m_window, "map-event", G_CALLBACK(OnMap), this);
     if (spec.kind == WindowKind::Advertisement) {
         // Connected ahead of the view's own handlers: a click never reaches the page.
         g_signal_connect(m_view, "button-press-event", G_CALLBACK(OnButton), this);
@@ -223,6 +222,7 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
     // The X window exists from now on: its id is the handle the lock asks about.
     gtk_widget_realize(GTK_WIDGET(m_window));
     screens.AddWindow(this);
+    screens.TrackToplevel(m_window);
     if (spec.kind == WindowKind::Advertisement) {
         CoverScreen();
     }
@@ -278,6 +278,9 @@ void GtkBrowserWindow::Show(bool activate) {
     gtk_widget_show(GTK_WIDGET(m_window));
     if (activate) {
         gtk_window_present(m_window);
+        if (wasVisible) {
+            m_screens.Activated(m_window);
+        }
     }
 }
 
@@ -302,6 +305,7 @@ void GtkBrowserWindow::ForceForeground() {
     const guint32 now = gdk_x11_get_server_time(window);
     gdk_window_raise(window);
     gtk_window_present_with_time(m_window, now);
+    m_screens.Activated(m_window);
 }
 
 bool GtkBrowserWindow::GrabKeyboard(bool grab) {
@@ -549,14 +553,6 @@ gboolean GtkBrowserWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer 
 
 gboolean GtkBrowserWindow::OnScroll(GtkWidget*, GdkEventScroll*, gpointer) {
     return TRUE;
-}
-
-gboolean GtkBrowserWindow::OnMap(GtkWidget*, GdkEvent*, gpointer self) {
-    auto* window = static_cast<GtkBrowserWindow*>(self);
-    // A grab asked for while the window was off the screen (or one an advertisement takes) is
-    // taken now that X accepts it.
-    window->m_screens.RefreshGrab();
-    return FALSE;
 }
 
 void GtkBrowserWindow::OnMonitorsChanged(GdkScreen*, gpointer self) {

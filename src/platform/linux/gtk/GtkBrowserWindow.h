@@ -76,7 +76,6 @@ class GtkBrowserWindow : public BrowserWindow {
     static gboolean OnMotion(GtkWidget*, GdkEventMotion*, gpointer self);
     static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean OnScroll(GtkWidget*, GdkEventScroll*, gpointer self);
-    static gboolean OnMap(GtkWidget*, GdkEvent*, gpointer self);
     static void OnMonitorsChanged(GdkScreen*, gpointer self);
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static void OnActiveChanged(GObject*, GParamSpec*, gpointer self);

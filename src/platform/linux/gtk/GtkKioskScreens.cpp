@@ -81,6 +81,9 @@ void GtkKioskScreens::OnConnectionBroken() {
 }
 
 GtkKioskScreens::~GtkKioskScreens() {
+    for (GtkWindow* window : m_toplevels) {
+        g_signal_handlers_disconnect_by_data(window, this);
+    }
     if (m_connectionWatch != 0) {
         m_loop.UnwatchFd(m_connectionWatch);
     }
@@ -97,7 +100,52 @@ std::unique_ptr<NetConfigDialog> GtkKioskScreens::CreateNetConfigDialog(NetConfi
     auto dialog = std::make_unique<GtkNetConfigDialog>(m_loop, events);
     g_object_set_data(G_OBJECT(dialog->NativeWindow()), kFormKey,
                       const_cast<char*>("frmNetConfig"));
+    TrackToplevel(dialog->NativeWindow());
     return dialog;
+}
+
+void GtkKioskScreens::TrackToplevel(GtkWindow* window) {
+    m_toplevels.push_back(window);
+    g_signal_connect(window, "map-event",
+                     G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer self) {
+                         auto* window = GTK_WINDOW(widget);
+                         // Mapped to take the focus (not a strip, not shown behind the others).
+                         if (gtk_window_get_accept_focus(window) != FALSE &&
+                             gtk_window_get_focus_on_map(window) != FALSE) {
+                             static_cast<GtkKioskScreens*>(self)->Activated(window);
+                         } else {
+                             static_cast<GtkKioskScreens*>(self)->RefreshGrab();
+                         }
+                         return FALSE;
+                     }),
+                     this);
+    g_signal_connect(window, "unmap-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                         static_cast<GtkKioskScreens*>(self)->RefreshGrab();
+                         return FALSE;
+                     }),
+                     this);
+    g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
+                         auto* screens = static_cast<GtkKioskScreens*>(self);
+                         auto* window = GTK_WINDOW(widget);
+                         auto drop = [window](std::vector<GtkWindow*>& list) {
+                             list.erase(std::remove(list.begin(), list.end(), window), list.end());
+                         };
+                         drop(screens->m_toplevels);
+                         drop(screens->m_focusOrder);
+                         GdkWindow* gdkWindow = gtk_widget_get_window(widget);
+                         if (gdkWindow != nullptr && gdkWindow == screens->m_grabWindow) {
+                             screens->m_grabWindow = nullptr;  // X ends it with the window
+                         }
+                         screens->RefreshGrab();
+                     }),
+                     this);
+}
+
+void GtkKioskScreens::Activated(GtkWindow* window) {
+    m_focusOrder.erase(std::remove(m_focusOrder.begin(), m_focusOrder.end(), window),
+                       m_focusOrder.end());
+    m_focusOrder.push_back(window);
+    RefreshGrab();
 }
 
 void GtkKioskScreens::RemoveWindow(GtkBrowserWindow* window) {
@@ -159,8 +207,21 @@ void GtkKioskScreens::RefreshGrab() {
             holder = window;
         }
     }
-    GdkWindow* target = holder != nullptr ? holder->GrabTarget() : nullptr;
-    if (target == m_grabWindow) {
+    GdkWindow* target = nullptr;
+    const bool ownerEvents = holder != nullptr && holder->Kind() != WindowKind::Advertisement;
+    if (ownerEvents) {
+        for (auto it = m_focusOrder.rbegin(); it != m_focusOrder.rend() && target == nullptr;
+             ++it) {
+            GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(*it));
+            if (window != nullptr && gdk_window_is_viewable(window)) {
+                target = window;
+            }
+        }
+    }
+    if (target == nullptr && holder != nullptr) {
+        target = holder->GrabTarget();
+    }
+    if (target == m_grabWindow && ownerEvents == m_grabOwnerEvents) {
         return;
     }
     GdkSeat* seat = gdk_display_get_default_seat(m_display);
@@ -173,13 +234,13 @@ void GtkKioskScreens::RefreshGrab() {
         return;
     }
     // One connection holds one grab: taking it for another of our windows moves it there, and
-    // no other program's grab can slip in between. An advertisement takes every key itself; the
-    // kiosk lets keys reach its own dialogs (a customer types the password in the logon dialog).
-    const gboolean ownerEvents = holder->Kind() == WindowKind::Advertisement ? FALSE : TRUE;
-    const GdkGrabStatus status = gdk_seat_grab(seat, target, GDK_SEAT_CAPABILITY_KEYBOARD,
-                                               ownerEvents, nullptr, nullptr, nullptr, nullptr);
+    // no other program's grab can slip in between. An advertisement takes every key itself.
+    const GdkGrabStatus status =
+        gdk_seat_grab(seat, target, GDK_SEAT_CAPABILITY_KEYBOARD, ownerEvents ? TRUE : FALSE,
+                      nullptr, nullptr, nullptr, nullptr);
     if (status == GDK_GRAB_SUCCESS) {
         m_grabWindow = target;
+        m_grabOwnerEvents = ownerEvents;
     } else {
         Logger::Info("the keyboard grab was refused (status " + std::to_string(status) + ")");
         m_grabWindow = nullptr;
@@ -206,26 +267,23 @@ void GtkKioskScreens::ShowMessageBox(const std::string& text, const std::string&
     struct State {
         bool answered = false;
         bool destroyed = false;
-    };
-    auto state = std::make_shared<State>();
-    auto* holder = new std::shared_ptr<State>(state);
-    g_signal_connect_data(
-        dialog, "response", G_CALLBACK(+[](GtkDialog*, gint, gpointer data) {
-            (*static_cast<std::shared_ptr<State>*>(data))->answered = true;
-        }),
-        holder,
-        +[](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<State>*>(data); },
-        static_cast<GConnectFlags>(0));
+    } state;
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog*, gint, gpointer data) {
+                         static_cast<State*>(data)->answered = true;
+                     }),
+                     &state);
+    // Its parent may go while it shows (the window it stands over is unloaded).
     g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
                          static_cast<State*>(data)->destroyed = true;
                      }),
-                     state.get());
+                     &state);
+    TrackToplevel(GTK_WINDOW(dialog));
     g_object_ref(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
-    m_loop.RunUntil([&] { return state->answered || state->destroyed || m_displayLost; });
+    m_loop.RunUntil([&] { return state.answered || state.destroyed || m_displayLost; });
     g_signal_handlers_disconnect_matched(dialog, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
-                                         state.get());
-    if (!state->destroyed) {
+                                         &state);
+    if (!state.destroyed) {
         gtk_widget_destroy(dialog);
     }
     g_object_unref(dialog);

@@ -48,9 +48,16 @@ class GtkKioskScreens : public KioskScreens {
     GtkWindow* ActiveWindow() const;
     // The program's main kiosk window (the first living unframed standard window), or null.
     GtkWindow* MainWindow() const;
-    // The keyboard grab goes to whoever should hold it now: a shown advertisement window, else
-    // the shown window that asked for it. Called whenever one of them shows, hides, asks or goes.
+    // The keyboard grab goes to whoever should hold it now: a shown advertisement window; else,
+    // while a shown window asks for it, the program's window the customer was last brought to
+    // (a dialog over the kiosk types its own keys: under a grab the window manager cannot move
+    // the focus, so the grab moves with it). Called whenever one of them shows, hides, asks,
+    // is brought forward or goes.
     void RefreshGrab();
+    // Every top-level window of the program: its showing with the focus brings the grab along.
+    void TrackToplevel(GtkWindow* window);
+    // The window was brought forward with the focus (presented).
+    void Activated(GtkWindow* window);
     bool GrabHeldBy(const GtkBrowserWindow& window) const;
     EventLoop& Loop() { return m_loop; }
     WebKitWebContext* Context() { return m_context; }
@@ -79,8 +86,12 @@ class GtkKioskScreens : public KioskScreens {
     WebKitWebContext* m_context = nullptr;
     std::vector<WebKitWebView*> m_views;
     std::vector<GtkBrowserWindow*> m_windows;
-    // The window whose GdkWindow holds the keyboard grab now.
+    // The window whose GdkWindow holds the keyboard grab now, and how.
     GdkWindow* m_grabWindow = nullptr;
+    bool m_grabOwnerEvents = false;
+    // The program's top-level windows, and those brought forward with the focus, latest last.
+    std::vector<GtkWindow*> m_toplevels;
+    std::vector<GtkWindow*> m_focusOrder;
     FrameExtents m_framedExtents;
 };
 

@@ -71,18 +71,23 @@ std::string LinkPage(const std::string& href) {
 
 class StripAndAdTest : public ScreenTest {
   protected:
-    // The kiosk's own window, placed top left, shown and active.
+    // A window placed, shown and active.
+    GtkBrowserWindow& ShowActive(RecordedWindow& events, const BrowserWindowSpec& spec,
+                                 const PixelRect& place) {
+        GtkBrowserWindow& window = CreateWindow(events, spec);
+        window.Move(place.left, place.top);
+        window.Resize(place.width, place.height);
+        window.Show(true);
+        EXPECT_TRUE(WaitMapped(window));
+        EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return window.IsActive(); }));
+        return window;
+    }
+    // The kiosk's own window, top left.
     GtkBrowserWindow& ShowKiosk(RecordedWindow& events) {
         BrowserWindowSpec spec;
         spec.framed = false;
         spec.formName = "frmLogon";
-        GtkBrowserWindow& kiosk = CreateWindow(events, spec);
-        kiosk.Move(0, 0);
-        kiosk.Resize(400, 300);
-        kiosk.Show(true);
-        EXPECT_TRUE(WaitMapped(kiosk));
-        EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return kiosk.IsActive(); }));
-        return kiosk;
+        return ShowActive(events, spec, PixelRect{0, 0, 400, 300});
     }
 
     HttpTestServer m_server;
@@ -243,12 +248,8 @@ TEST_F(StripAndAdTest, TheLockBringsTheKioskBackInFrontOfAnotherWindow) {
     RecordedWindow otherEvents;
     BrowserWindowSpec spec;
     spec.caption = "Another program";
-    GtkBrowserWindow& other = CreateWindow(otherEvents, spec);
-    other.Move(100, 100);
-    other.Resize(300, 200);
-    other.Show(true);
-    ASSERT_TRUE(WaitMapped(other));
-    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return other.IsActive(); }));
+    GtkBrowserWindow& other = ShowActive(otherEvents, spec, PixelRect{100, 100, 300, 200});
+    ASSERT_TRUE(other.IsActive());
     // The customer typed in the other window a moment ago.
     RunCommand("xdotool key shift");
     kiosk.SetTopmost(true);
@@ -256,6 +257,33 @@ TEST_F(StripAndAdTest, TheLockBringsTheKioskBackInFrontOfAnotherWindow) {
     EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return kiosk.IsActive(); }));
     EXPECT_EQ(ActiveXWindow(), XidOf(kiosk.NativeWindow()));
     EXPECT_EQ(m_screens->FormOfWindow(XidOf(kiosk.NativeWindow())), "frmLogon");
+}
+
+TEST_F(StripAndAdTest, WhileTheKioskHoldsTheKeyboardTheCustomerTypesIntoItsDialog) {
+    RecordedWindow kioskEvents;
+    GtkBrowserWindow& kiosk = ShowKiosk(kioskEvents);
+    ASSERT_TRUE(kiosk.GrabKeyboard(true));
+    RecordedWindow dialogEvents;
+    BrowserWindowSpec spec;
+    spec.caption = "Logon User";
+    GtkBrowserWindow& dialog = ShowActive(dialogEvents, spec, PixelRect{450, 100, 300, 200});
+    ASSERT_TRUE(Load(dialog, dialogEvents,
+                     WritePage("logon.htm",
+                               "<html><body><input id='txtCustomerID' "
+                               "autofocus></body></html>")));
+    Evaluate(dialog, "document.getElementById('txtCustomerID').focus(), ''");
+    RunCommand("xdotool type ab12");
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return dialogEvents.keys.size() >= 4; }));
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] {
+        return Evaluate(dialog, "document.getElementById('txtCustomerID').value") == "ab12";
+    }));
+    EXPECT_TRUE(kioskEvents.keys.empty());
+    // Back in the kiosk, the keys are the kiosk's again.
+    dialog.Hide();
+    kiosk.ForceForeground();
+    ASSERT_TRUE(RunFor(m_loop, 5000, [&] { return kiosk.IsActive(); }));
+    RunCommand("xdotool key c");
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return !kioskEvents.keys.empty(); }));
 }
 
 }  // namespace
