@@ -36,9 +36,9 @@ void WorkstationLocker::LockWorkstation() {
     m_applications.HideAll();
     kiosk.SetMainTopmost(true);
     kiosk.ForceForeground();
-    // HACK: on X11 the kiosk's keyboard grab keeps the keys from the kiosk's own dialogs (the
-    // customer could not type into the logon page), so the lock leaves the keyboard alone until
-    // the grab follows the active dialog; the window manager's focus stays with the kiosk.
+    // On X11 the keys stay with the agent's windows (the grab follows its active dialog); on
+    // Windows the keyboard hook below keeps the system keys in.
+    kiosk.GrabKeyboard(true);
     const bool keyboard = m_ctx.hookLibrary.SetKeyboardHook();
     const bool saver = m_ctx.hookLibrary.SetSaverHook();
     if (!keyboard || !saver) {
@@ -67,6 +67,7 @@ void WorkstationLocker::UnlockWorkstation() {
         // policies in place; the stop gives everything back first.
         MissingHookLibrary();
     }
+    m_ctx.kiosk.GrabKeyboard(false);
     m_ctx.advertising.DeactivateAdvertisements();
     m_ctx.workstationLocked = false;
 }

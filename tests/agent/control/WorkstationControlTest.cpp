@@ -47,8 +47,11 @@ TEST_F(WorkstationControlTest, LockingTwiceHidesAndHooksOnce_UnlockingGivesItAll
     EXPECT_EQ(h.windows.WindowsWith(Action::Hide), std::vector<WindowId>{0x70});
     EXPECT_TRUE(h.recorder.Saw("unload forms"));
     EXPECT_TRUE(h.recorder.Saw("force main window to the foreground"));
+    EXPECT_TRUE(h.recorder.Saw("grab keyboard"));
     h.Status(1);
     EXPECT_EQ(h.windows.WindowsWith(Action::Show), std::vector<WindowId>{0x70});
+    // The keys go back to the customer's programs with the unlock.
+    EXPECT_TRUE(h.recorder.Saw("release keyboard"));
 }
 
 TEST_F(WorkstationControlTest, AMissingHookLibraryShows1003AndTheStopRunsWhole) {
