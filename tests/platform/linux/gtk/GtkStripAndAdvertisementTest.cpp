@@ -55,9 +55,18 @@ std::size_t Position(const std::vector<unsigned long>& list, unsigned long windo
     return static_cast<std::size_t>(std::find(list.begin(), list.end(), window) - list.begin());
 }
 
+// The shown windows of the normal kind: a refused page window would be one. GTK's own popups
+// (the tooltip a hovered link leaves behind, hidden) do not count.
 int Toplevels() {
     GList* toplevels = gtk_window_list_toplevels();
-    const int count = static_cast<int>(g_list_length(toplevels));
+    int count = 0;
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        GtkWindow* window = GTK_WINDOW(item->data);
+        if (gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL &&
+            gtk_widget_get_visible(GTK_WIDGET(window))) {
+            ++count;
+        }
+    }
     g_list_free(toplevels);
     return count;
 }
