@@ -120,7 +120,8 @@ e2e_start_display() {  # [screen geometry]
     E2E_DISPLAY=:$(tr -d '\n' <"$numberFile")
     DISPLAY=$E2E_DISPLAY openbox --sm-disable </dev/null >"$E2E_DIR/openbox.log" 2>&1 &
     E2E_PIDS+=("$!")
-    for i in $(seq 1 100); do
+    # Up to 30 s: on a busy machine the window manager takes its time.
+    for i in $(seq 1 300); do
         DISPLAY=$E2E_DISPLAY xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
             return 0
         sleep 0.1

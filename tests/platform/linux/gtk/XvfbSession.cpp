@@ -91,7 +91,7 @@ bool XvfbSession::Start(int width, int height) {
     ::unsetenv("WAYLAND_DISPLAY");
     const char* windowManager[] = {"openbox", "--sm-disable", nullptr};
     m_windowManager = Spawn(windowManager, -1);
-    if (!WaitFor("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -F 'window id'", 10)) {
+    if (!WaitFor("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -F 'window id'", 30)) {
         std::fprintf(stderr, "openbox did not start on %s\n", m_display.c_str());
         return false;
     }
