@@ -1,7 +1,7 @@
-// Workstation control's core figures: kosim's demo logon profile applied to the Linux registry store
-// (goal: under 50 ms), and the bookkeeping of one window notice among 300 processes (goal: under
-// 200 microseconds). The platform's ports are the fakes; the store and the XML parser are real.
-// KO_DEMO_PROFILE names the file that ko_demo_profile wrote (bench/run does both).
+// Workstation control's core figures: kosim's demo logon profile applied to the Linux registry
+// store (goal: under 50 ms), and the bookkeeping of one window notice among 300 processes (goal:
+// under 200 microseconds). The platform's ports are the fakes; the store and the XML parser are
+// real. KO_DEMO_PROFILE names the file that ko_demo_profile wrote (bench/run does both).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>

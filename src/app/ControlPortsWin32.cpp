@@ -20,8 +20,7 @@ namespace {
 std::string HookLibraryPath() {
     std::string program = ModuleFilePath();
     const std::size_t slash = program.find_last_of('\\');
-    return (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) +
-           "hook.dll";
+    return (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) + "hook.dll";
 }
 
 // Made on the loop's thread: the hook adapter's notice window and the low-level keyboard hook

@@ -10,7 +10,7 @@
 namespace ko {
 
 ProfileDocument::ProfileDocument(EventLoop& loop, XmlDocument& document)
-    : m_loop(loop), m_xml(document), m_tmrRetry(loop, [this] {
+    : m_xml(document), m_tmrRetry(loop, [this] {
           m_tmrRetry.SetEnabled(false);
           StartLoad();
       }) {

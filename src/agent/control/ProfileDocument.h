@@ -52,7 +52,6 @@ class ProfileDocument : public ProfileLoader {
     void StartLoad();
     void OnLoaded(std::uint64_t generation, XmlNode document);
 
-    EventLoop& m_loop;
     XmlDocument& m_xml;
     Handler m_handler;
     LoopTimer m_tmrRetry;

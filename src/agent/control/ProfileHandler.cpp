@@ -42,7 +42,7 @@ void ProfileHandler::OnProfileLoaded(std::shared_ptr<const XmlNode> koDom,
         ApplyLogonProfile(koDom, generation);
         return;
     }
-    CleanUpAndClose(koDom, generation, [this, koDom, generation] {
+    CleanUpAndClose(koDom, generation, [this, koDom] {
         m_applications.RunApplications(LogonProfile::ProgramList(*koDom, "Start"));
     });
 }

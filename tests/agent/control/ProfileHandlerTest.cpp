@@ -111,8 +111,35 @@ TEST_F(ProfileHandlerTest, AnotherAccountGetsItsPoliciesOnceItsShellRuns) {
     EXPECT_FALSE(h.control.Policies().Polling());
 }
 
+// Sets an environment variable for the scope's life.
+class EnvironmentScope {
+  public:
+    explicit EnvironmentScope(const std::string& assignment)
+        : m_name(assignment.substr(0, assignment.find('='))) {
+        Put(assignment);
+    }
+    ~EnvironmentScope() { Put(m_name + "="); }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+  private:
+    static void Put(const std::string& assignment) {
+#ifdef _WIN32
+        _putenv(assignment.c_str());
+#else
+        const std::size_t equals = assignment.find('=');
+        if (equals + 1 == assignment.size()) {
+            ::unsetenv(assignment.substr(0, equals).c_str());
+        } else {
+            ::setenv(assignment.substr(0, equals).c_str(), assignment.c_str() + equals + 1, 1);
+        }
+#endif
+    }
+    std::string m_name;
+};
+
 TEST_F(ProfileHandlerTest, AnotherAccountsHiveFileComesFromItsProfileFirst) {
-    ::setenv("KO_TEST_PROFILES", "D:\\Profiles", 1);
+    EnvironmentScope profiles("KO_TEST_PROFILES=D:\\Profiles");
     h.registry.CreateKey(RegRoot::LocalMachine,
                          std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
                                      "ProfileList\\") +
@@ -129,7 +156,6 @@ TEST_F(ProfileHandlerTest, AnotherAccountsHiveFileComesFromItsProfileFirst) {
     // Written into the loaded hive, which is unloaded again.
     EXPECT_EQ(h.registry.CallsOf(FakeRegistry::Operation::UnloadKey).size(), 1u);
     EXPECT_EQ(h.Client().isNewPolicy, -1);
-    ::unsetenv("KO_TEST_PROFILES");
 }
 
 TEST(UserIdentity, OnlySidShapedTextsNameAHive) {
