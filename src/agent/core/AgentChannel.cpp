@@ -4,6 +4,7 @@
 #include "agent/core/wsClient.h"
 #include "agent/messages/MessageWindow.h"
 #include "platform/EventLoop.h"
+#include "platform/Processes.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -124,6 +125,13 @@ void AgentChannel::OnConnection(const std::string& text, std::uintptr_t sender) 
         m_channel.SendMessageToExe(m_watcherWindow, Message::KOW_CLOSEWS, "");
     }
     m_watcherWindow = *handle;
+    if (m_processes != nullptr) {
+        if (const std::uint32_t process = m_port.ProcessOfWindow(*handle); process != 0) {
+            m_processes->Protect(process);
+        } else {
+            Logger::Info("channel: the watcher's process is unknown; it is not protected");
+        }
+    }
     m_channel.SendMessageToExe(m_watcherWindow, Message::KOW_Update_State,
                                std::to_string(CurrentState()));
 }

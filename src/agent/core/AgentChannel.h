@@ -13,6 +13,7 @@ namespace ko {
 class AgentWindowHandler;
 class EventLoop;
 class MessageWindow;
+class Processes;
 class wsClient;
 
 // The agent's end of the channel: its message window, `WatcherWindow`, the receivers of the
@@ -29,6 +30,9 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
 
     // The hooks' handler; null until the workstation control sets it.
     void SetWindowHandler(AgentWindowHandler* handler) { m_handler = handler; }
+    // The processes the agent may end: every watcher that announces itself is protected there,
+    // so that closing a customer's programs never ends the session's watcher. Null until set.
+    void ProtectWatchersIn(Processes* processes) { m_processes = processes; }
 
     // WatcherChannel
     void RegisterMessages() override;
@@ -54,6 +58,7 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
     MessageWindow& m_messages;
     ClientAccess m_client;
     AgentWindowHandler* m_handler = nullptr;
+    Processes* m_processes = nullptr;
     ChannelPort::WindowHandle m_watcherWindow = 0;
 };
 
