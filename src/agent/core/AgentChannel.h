@@ -30,8 +30,9 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
 
     // The hooks' handler; null until the workstation control sets it.
     void SetWindowHandler(AgentWindowHandler* handler) { m_handler = handler; }
-    // The processes the agent may end: every watcher that announces itself is protected there,
-    // so that closing a customer's programs never ends the session's watcher. Null until set.
+    // The processes the agent may end: the watcher program's process is protected there once it
+    // announces itself, so that closing a customer's programs never ends the session's watcher.
+    // Null until set.
     void ProtectWatchersIn(Processes* processes) { m_processes = processes; }
 
     // WatcherChannel
@@ -46,6 +47,7 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
   private:
     void OnWindowMessage(const ChannelPort::Incoming& message) override;
     void OnConnection(const std::string& text, std::uintptr_t sender);
+    void ProtectWatcher(ChannelPort::WindowHandle window);
     void OnRefusedUrl(const std::string& text, bool duringSend);
     void OnVisitedUrl(const std::string& text);
     // The watcher's messages get through a filter that keeps lower-privileged senders out.
