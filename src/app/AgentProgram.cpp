@@ -62,6 +62,7 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
     std::unique_ptr<ControlPorts> ports = MakeControlPorts(loop);
     std::unique_ptr<WorkstationControl> control;
     if (ports) {
+        watcher.ProtectWatchersIn(&ports->ProcessList());
         control = std::make_unique<WorkstationControl>(
             ControlContext{loop, registryModule, globals, kiosk, messages, advertising, watcher,
                            ports->Windows(), ports->ProcessList(), ports->Session(),

@@ -72,6 +72,9 @@ class ChannelPort {
     virtual WindowHandle FindPeerWindow(const std::string& windowName) = 0;
     // True while handle names a peer window (on Linux: its connection is open).
     virtual bool IsWindow(WindowHandle handle) = 0;
+    // The id of the process that owns a peer window (on Linux: the connection's peer, as the
+    // system vouches for it); 0 when the handle names none.
+    virtual std::uint32_t ProcessOfWindow(WindowHandle handle) = 0;
 
     // Lets a lower-privileged process send this message number to the own window, where the
     // system filters window messages by privilege. A no-op elsewhere.

@@ -92,6 +92,11 @@ bool FakeChannelPort::IsWindow(WindowHandle handle) {
     return handle != 0 && m_hub.PortOf(handle) != nullptr;
 }
 
+std::uint32_t FakeChannelPort::ProcessOfWindow(WindowHandle handle) {
+    auto it = m_processes.find(handle);
+    return IsWindow(handle) && it != m_processes.end() ? it->second : 0;
+}
+
 ChannelPort::SendResult FakeChannelPort::Send(WindowHandle peer, std::uint32_t number,
                                               const std::string& text, std::uint32_t timeoutMs) {
     SentMessage sent{peer, number, text, timeoutMs, SendResult::Failed};

@@ -48,6 +48,9 @@ class FakeChannelPort : public ChannelPort {
     WindowHandle OwnWindow() const override { return m_own; }
     WindowHandle FindPeerWindow(const std::string& windowName) override;
     bool IsWindow(WindowHandle handle) override;
+    // The process a window belongs to, as SetProcessOf recorded it; 0 otherwise.
+    std::uint32_t ProcessOfWindow(WindowHandle handle) override;
+    void SetProcessOf(WindowHandle handle, std::uint32_t process) { m_processes[handle] = process; }
     void AdmitMessage(std::uint32_t number) override { m_admitted.insert(number); }
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,
                     std::uint32_t timeoutMs) override;
@@ -78,6 +81,7 @@ class FakeChannelPort : public ChannelPort {
     bool m_hung = false;
     std::vector<SentMessage> m_sent;
     std::set<std::uint32_t> m_admitted;
+    std::map<WindowHandle, std::uint32_t> m_processes;
 };
 
 }  // namespace ko

@@ -1,9 +1,13 @@
 #include "agent/core/AgentChannel.h"
 
+#include <cctype>
+#include <optional>
+
 #include "agent/core/AgentWindowHandler.h"
 #include "agent/core/wsClient.h"
 #include "agent/messages/MessageWindow.h"
 #include "platform/EventLoop.h"
+#include "platform/Processes.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -124,8 +128,36 @@ void AgentChannel::OnConnection(const std::string& text, std::uintptr_t sender) 
         m_channel.SendMessageToExe(m_watcherWindow, Message::KOW_CLOSEWS, "");
     }
     m_watcherWindow = *handle;
+    if (m_processes != nullptr) {
+        ProtectWatcher(*handle);
+    }
     m_channel.SendMessageToExe(m_watcherWindow, Message::KOW_Update_State,
                                std::to_string(CurrentState()));
+}
+
+void AgentChannel::ProtectWatcher(ChannelPort::WindowHandle window) {
+    // Any program may announce a window; only the watcher program is kept from being ended, so
+    // that a customer's program cannot shield itself by announcing itself.
+    const std::uint32_t id = m_port.ProcessOfWindow(window);
+    const std::optional<ProcessInfo> process =
+        id != 0 ? m_processes->Find(id) : std::optional<ProcessInfo>();
+    if (!process) {
+        Logger::Info("channel: the watcher's process is unknown; it is not protected");
+        return;
+    }
+    const std::size_t slash = process->executable.find_last_of("\\/");
+    std::string name =
+        slash == std::string::npos ? process->executable : process->executable.substr(slash + 1);
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (name != "kowatch" && name != "kowatch.exe") {
+        Logger::Info("channel: process " + std::to_string(id) + " (" + process->executable +
+                     ") announced a watcher but is not the watcher program; it is not protected");
+        return;
+    }
+    m_processes->Protect(id);
+    Logger::Debug("channel: the watcher's process " + std::to_string(id) + " is never ended");
 }
 
 void AgentChannel::OnRefusedUrl(const std::string& text, bool duringSend) {

@@ -13,6 +13,7 @@ namespace ko {
 class AgentWindowHandler;
 class EventLoop;
 class MessageWindow;
+class Processes;
 class wsClient;
 
 // The agent's end of the channel: its message window, `WatcherWindow`, the receivers of the
@@ -29,6 +30,10 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
 
     // The hooks' handler; null until the workstation control sets it.
     void SetWindowHandler(AgentWindowHandler* handler) { m_handler = handler; }
+    // The processes the agent may end: the watcher program's process is protected there once it
+    // announces itself, so that closing a customer's programs never ends the session's watcher.
+    // Null until set.
+    void ProtectWatchersIn(Processes* processes) { m_processes = processes; }
 
     // WatcherChannel
     void RegisterMessages() override;
@@ -42,6 +47,7 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
   private:
     void OnWindowMessage(const ChannelPort::Incoming& message) override;
     void OnConnection(const std::string& text, std::uintptr_t sender);
+    void ProtectWatcher(ChannelPort::WindowHandle window);
     void OnRefusedUrl(const std::string& text, bool duringSend);
     void OnVisitedUrl(const std::string& text);
     // The watcher's messages get through a filter that keeps lower-privileged senders out.
@@ -54,6 +60,7 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
     MessageWindow& m_messages;
     ClientAccess m_client;
     AgentWindowHandler* m_handler = nullptr;
+    Processes* m_processes = nullptr;
     ChannelPort::WindowHandle m_watcherWindow = 0;
 };
 

@@ -244,6 +244,11 @@ bool LinuxChannelPort::IsWindow(WindowHandle handle) {
     return handle != 0 && it != m_connections.end() && it->second->open;
 }
 
+std::uint32_t LinuxChannelPort::ProcessOfWindow(WindowHandle handle) {
+    // A connection's handle is its peer's pid as the kernel reported it when it connected.
+    return IsWindow(handle) ? static_cast<std::uint32_t>(handle) : 0;
+}
+
 void LinuxChannelPort::CloseConnection(const ConnectionPtr& connection, const char* why) {
     if (!connection->open) {
         return;

@@ -44,6 +44,7 @@ class LinuxChannelPort : public ChannelPort {
     WindowHandle OwnWindow() const override { return m_own; }
     WindowHandle FindPeerWindow(const std::string& windowName) override;
     bool IsWindow(WindowHandle handle) override;
+    std::uint32_t ProcessOfWindow(WindowHandle handle) override;
     // The socket admits every local user; the peer's pid is what is checked.
     void AdmitMessage(std::uint32_t) override {}
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,

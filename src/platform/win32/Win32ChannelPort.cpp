@@ -98,6 +98,14 @@ bool Win32ChannelPort::IsWindow(WindowHandle handle) {
     return handle != 0 && ::IsWindow(ToWindow(handle)) != FALSE;
 }
 
+std::uint32_t Win32ChannelPort::ProcessOfWindow(WindowHandle handle) {
+    DWORD process = 0;
+    if (handle == 0 || GetWindowThreadProcessId(ToWindow(handle), &process) == 0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(process);
+}
+
 void Win32ChannelPort::AdmitMessage(std::uint32_t number) {
     using FilterFunction = BOOL(WINAPI*)(UINT, DWORD);
     HMODULE user32 = GetModuleHandleA("user32.dll");

@@ -34,6 +34,7 @@ class Win32ChannelPort : public ChannelPort {
     WindowHandle OwnWindow() const override;
     WindowHandle FindPeerWindow(const std::string& windowName) override;
     bool IsWindow(WindowHandle handle) override;
+    std::uint32_t ProcessOfWindow(WindowHandle handle) override;
     // ChangeWindowMessageFilter where the system has it (Vista and later), found at run time.
     void AdmitMessage(std::uint32_t number) override;
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,

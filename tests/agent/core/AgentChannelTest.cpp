@@ -8,6 +8,7 @@
 #include "agent/core/AgentWindowHandler.h"
 #include "fakes/AgentHarness.h"
 #include "fakes/FakeChannelPort.h"
+#include "fakes/FakeProcesses.h"
 
 namespace ko {
 namespace {
@@ -131,6 +132,43 @@ TEST_F(AgentChannelTest, ASecondWatcherIsServedAndTheFirstIsToldToClose) {
     third.Announce(AgentWindow(), third.Own());
     EXPECT_EQ(1u, second.heard.size());
     EXPECT_EQ(third.port.OwnWindow(), agent.WatcherWindow());
+}
+
+TEST_F(AgentChannelTest, TheWatcherProgramsProcessIsProtectedFromBeingEndedOnceItAnnounces) {
+    FakeProcesses processes(h.loop);
+    agent.ProtectWatchersIn(&processes);
+    processes.Start(ProcessInfo{4100, "C:\\Program Files\\Ostrel\\KOWATCH.EXE", "S-1-5-21-7", 1});
+    processes.Start(ProcessInfo{4200, "/opt/ostrel/bin/kowatch", "S-1-22-1-1000", 2});
+    processes.Start(ProcessInfo{4300, "C:\\Users\\bob\\shield.exe", "S-1-5-21-7", 1});
+    Watcher first(hub);
+    Watcher second(hub);
+    Watcher impostor(hub);
+    port.SetProcessOf(first.port.OwnWindow(), 4100);
+    port.SetProcessOf(second.port.OwnWindow(), 4200);
+    port.SetProcessOf(impostor.port.OwnWindow(), 4300);
+
+    // An announcement naming another window protects nobody.
+    impostor.Announce(AgentWindow(), first.Own());
+    EXPECT_FALSE(processes.IsProtected(4100));
+
+    first.Announce(AgentWindow(), first.Own());
+    EXPECT_TRUE(processes.IsProtected(4100));
+    // The replaced watcher is told to close, not ended: it stays protected.
+    second.Announce(AgentWindow(), second.Own());
+    EXPECT_TRUE(processes.IsProtected(4100));
+    EXPECT_TRUE(processes.IsProtected(4200));
+
+    // A customer's program that announces its own window is served as the watcher, but cannot
+    // shield itself from being ended that way.
+    impostor.Announce(AgentWindow(), impostor.Own());
+    EXPECT_EQ(impostor.port.OwnWindow(), agent.WatcherWindow());
+    EXPECT_FALSE(processes.IsProtected(4300));
+
+    // Nor does a watcher whose process the system cannot name protect anything.
+    Watcher unknown(hub);
+    unknown.Announce(AgentWindow(), unknown.Own());
+    EXPECT_EQ(unknown.port.OwnWindow(), agent.WatcherWindow());
+    EXPECT_FALSE(processes.IsProtected(0));
 }
 
 TEST_F(AgentChannelTest, ARefusedAddressOpensTheAccessDeniedBoxButNeverInsideTheAgentsOwnSend) {

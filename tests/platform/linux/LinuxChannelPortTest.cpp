@@ -119,6 +119,7 @@ TEST_F(LinuxChannelPortTest, NumbersComeFromTheNamesAloneAndTheNineNeverShareOne
 
 TEST_F(LinuxChannelPortTest, AnnouncementIsAnsweredInsideTheWatchersSendAndSendsNest) {
     ChannelPort::WindowHandle announced = 0;
+    std::uint32_t announcedProcess = 0;
     std::uintptr_t sender = 0;
     bool refusalDuringSend = false;
     std::string refused;
@@ -127,6 +128,7 @@ TEST_F(LinuxChannelPortTest, AnnouncementIsAnsweredInsideTheWatchersSendAndSends
         if (m.number == channel.Number(Message::KOW_CONNECTION)) {
             announced = *MessageChannel::NumberOfText(m.text);
             sender = m.wParam;
+            announcedProcess = port.ProcessOfWindow(announced);
             // Answered inside the watcher's send; the watcher sends again inside this one.
             reply = channel.SendMessageToExe(announced, Message::KOW_Update_State, "0");
         } else if (m.number == channel.Number(Message::KOW_DISALLOWEDURL)) {
@@ -160,6 +162,9 @@ TEST_F(LinuxChannelPortTest, AnnouncementIsAnsweredInsideTheWatchersSendAndSends
     // The kernel's word for who is calling: the handle is the watcher's pid.
     EXPECT_EQ(child, announced);
     EXPECT_EQ(static_cast<std::uintptr_t>(child), sender);
+    EXPECT_EQ(static_cast<std::uint32_t>(child), announcedProcess);
+    // A connection that has closed names no process.
+    EXPECT_EQ(0u, port.ProcessOfWindow(child));
     EXPECT_EQ(SendResult::Delivered, reply);
     EXPECT_EQ("http://casino.example/", refused);
     EXPECT_TRUE(refusalDuringSend);

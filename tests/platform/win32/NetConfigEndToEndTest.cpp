@@ -16,6 +16,7 @@
 #include "agent/core/PendingCapabilities.h"
 #include "agent/core/frmLogon.h"
 #include "agent/kiosk/Kiosk.h"
+#include "fakes/RecordingCapabilities.h"
 #include "platform/ForegroundServiceHost.h"
 #include "platform/LoopTestSupport.h"
 #include "platform/Platform.h"
@@ -110,11 +111,13 @@ TEST(NetConfigEndToEnd, OkStoresTheTypedSettingsAndTheLinkComesUp) {
     PendingCapabilities pending;
     AgentGlobals globals;
     Win32ChannelPort channel(loop, GetModuleHandleA(nullptr));
-    AgentChannel watcher(loop, channel, pending, [] { return nullptr; });
+    // The message, time-out and advertising windows play no part here: recorded.
+    RecordingCapabilities others;
+    AgentChannel watcher(loop, channel, others, [] { return nullptr; });
     Win32KioskScreens screens(loop);
-    Kiosk kiosk(loop, globals, registryModule, pending, pending, watcher, &screens);
+    Kiosk kiosk(loop, globals, registryModule, others, others, watcher, &screens);
     AgentCapabilities caps{kiosk,   kiosk,   pending, pending, pending, pending, pending,
-                           pending, pending, pending, pending, pending, watcher};
+                           pending, pending, others,  others,  others,  watcher};
     WindowsLogonSettings logonSettings(registryModule, globals);
     frmLogon form(platform, registryModule, settings, caps, globals, logonSettings);
     host.Attach(loop, form);

@@ -126,6 +126,8 @@ TEST_F(Win32ChannelPortTest, TheWindowIsAHiddenTopLevelStaticThatOtherProgramsFi
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(nullptr, GetParent(window));
     EXPECT_EQ(port.OwnWindow(), port.FindPeerWindow(agentName));
+    // The window names its process (what the agent protects of the watcher), a gone one none.
+    EXPECT_EQ(GetCurrentProcessId(), port.ProcessOfWindow(port.OwnWindow()));
     // Admitting a message never fails loudly, with or without a message filter.
     port.AdmitMessage(channel.Number(Message::KOW_CONNECTION));
     // A handler may give the window up while its message is still being delivered.
@@ -133,6 +135,7 @@ TEST_F(Win32ChannelPortTest, TheWindowIsAHiddenTopLevelStaticThatOtherProgramsFi
     SendMessageA(window, channel.Number(Message::KOW_CLOSEWS), 0, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(0, port.FindPeerWindow(agentName));
+    EXPECT_EQ(0u, port.ProcessOfWindow(Win32ChannelPort::FromWindow(window)));
 }
 
 TEST_F(Win32ChannelPortTest, AnAnnouncementIsAnsweredInsideTheWatchersSendAndSendsNest) {

@@ -125,7 +125,8 @@ std::string Console::Help() {
            "    expect recv|sent <ws|*> <code> [within <s>] [unordered] [optional] [text <part>]\n"
            "    expect fetch <ws|*> <path prefix, @ for the workstation, $ at the end: exact>\n"
            "    expect text <ws> <element> <text> | status <field> [contains] [on <page>]\n"
-           "    expect window <ws> <title pattern>\n"
+           "    expect window <ws> <title pattern>   (the newest such window is ${window} "
+           "from then on)\n"
            "    expect no <recv|sent|fetch|state|window> ...   nothing of the kind within the "
            "time\n"
            "    expect state <ws|*> <state>\n";

@@ -2,6 +2,7 @@
 // read back from them, and its windows on the desktop.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -223,10 +224,15 @@ bool Console::ExpectWindow(const std::vector<std::string>& w, bool absent) {
     auto deadline = std::chrono::steady_clock::now() + Seconds(o.within);
     while (true) {
         // A window is awaited until it shows; an absent one until it has gone.
-        bool found = m_desktop->FindWindow(w[3]).has_value();
+        std::optional<std::string> window = m_desktop->FindWindow(w[3]);
+        bool found = window.has_value();
         if (found != absent || std::chrono::steady_clock::now() >= deadline) {
             if (found == absent) {
                 return Fail(said + (absent ? " (it is shown)" : " (not shown)"));
+            }
+            if (found) {
+                // Later lines name the window as ${window}: the handle the workstation reports.
+                SetVariable("window", *window);
             }
             ++m_passed;
             m_print(m_where + "PASS " + said);

@@ -312,6 +312,11 @@ TEST_F(DrivenConsoleTest, ExpectNothingAndWindowsAndKosimsOwnPorts) {
     console.SetVariable("port", "9678");
     console.Execute("typekeys ${port}");
     EXPECT_EQ(desktop.typed, "9678");
+
+    // The window an expectation found is the one later lines name.
+    console.Execute("send @ endwindow ${window}");
+    console.Execute("expect sent @ 21 within 0 text 4711");
+    EXPECT_EQ(console.Passed(), 4) << printed;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
     XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
+    // An ASCII title goes into the old WM_NAME too, as most programs do: tools that read only
+    // that one (xdotool's search) find the window by it.
+    if (std::all_of(title.begin(), title.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        XStoreName(display, window, title.c_str());
+    }
     Atom deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, window, &deleteAtom, 1);
     XSelectInput(display, window, StructureNotifyMask);
