@@ -18,8 +18,9 @@ windows_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i38
 # The fuzz targets: clang 14 and its libFuzzer runtime (libclang_rt.fuzzer).
 fuzz_packages=(clang-14 libclang-rt-14-dev)
 # The kiosk's screen tests, end-to-end runs, demo and benchmarks run on Xvfb with openbox, click
-# and type with xdotool and measure windows with xwininfo and xprop (x11-utils).
-kiosk_packages=(xvfb xauth openbox xdotool x11-utils)
+# and type with xdotool and measure windows with xwininfo and xprop (x11-utils); the watcher's
+# end-to-end run makes browser profiles with Python's sqlite3.
+kiosk_packages=(xvfb xauth openbox xdotool x11-utils python3)
 
 # Installs the packages that are not installed yet. Needs root; without it, says what is missing.
 ensure_packages() {
