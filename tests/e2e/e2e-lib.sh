@@ -148,3 +148,23 @@ e2e_wait() {  # pid, seconds
     done
     return 124
 }
+
+# The order and timing of the advertisements in kosim's timeline: the pages fetched ("ad1" is
+# /ws/wsAdvert.asp?ad=1) and the note "key pressed over the advertisement" ("key"), against the
+# seconds expected from each event to the next ("-": not timed), each within a second.
+e2e_check_ad_timing() {  # scenario name, kosim log, expected events, expected gaps
+    local name=$1 log=$2 events=$3 gaps=$4 times
+    times=$(awk 'match($0, / web GET \/ws\/wsAdvert\.asp\?ad=[0-9]+ /) {
+                     print "ad" substr($0, RSTART + 29, RLENGTH - 30), $1 }
+                 /key pressed over the advertisement/ { print "key", $1 }' "$log" |
+        head -n "$(wc -w <<<"$events")")
+    e2e_check "$name: the advertisements came in the profile's order ($events)" \
+        test "$(awk '{ printf "%s ", $1 }' <<<"$times")" = "$events "
+    e2e_check "$name: each advertisement showed for its time (1 s tolerance)" \
+        awk -v gaps="$gaps" 'BEGIN { n = split(gaps, want, " "); ok = 1 }
+             NR > 1 && want[NR - 1] != "-" {
+                 gap = $2 - last
+                 printf "  %s to %s: %.1f s, expected %s s\n", previous, $1, gap, want[NR - 1]
+                 if (gap < want[NR - 1] - 1 || gap > want[NR - 1] + 1) ok = 0 }
+             { last = $2; previous = $1 } END { exit (ok && NR == n + 1) ? 0 : 1 }' <<<"$times"
+}

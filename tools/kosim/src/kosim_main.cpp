@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <asio.hpp>
 
@@ -29,7 +30,7 @@ struct Options {
     int httpPort = 9680;
     int paceMs = 250;
     int statusInterval = 0;
-    std::string script;
+    std::vector<std::string> scripts;
     std::string portsFile;
     bool once = false;
     bool quiet = false;
@@ -45,6 +46,7 @@ const char* kUsage =
     "  --pace-ms <n>          pause between two messages to one workstation (default 250)\n"
     "  --status-interval <s>  seconds between statuses of a workstation in use\n"
     "  --script <file>        run a script of console commands and expectations first\n"
+    "                         (repeated: the scripts run in turn, a failure stops the rest)\n"
     "  --once                 end after the script; exit 0 only if every expectation held\n"
     "  --ports-file <file>    write link=<port> and http=<port> there once listening\n"
     "  --quiet                do not print the timeline\n"
@@ -67,7 +69,7 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--status-interval") {
             o.statusInterval = std::atoi(value().c_str());
         } else if (a == "--script") {
-            o.script = value();
+            o.scripts.push_back(value());
         } else if (a == "--ports-file") {
             o.portsFile = value();
         } else if (a == "--once") {
@@ -183,9 +185,14 @@ int main(int argc, char** argv) {
     console.SetVariable("port", std::to_string(link->Port()));
     console.SetVariable("http", std::to_string(httpPort));
     int exitCode = 0;
-    if (!o.script.empty()) {
-        if (!console.RunScript(o.script)) {
-            exitCode = 2;
+    if (!o.scripts.empty()) {
+        for (const std::string& script : o.scripts) {
+            if (!console.RunScript(script)) {
+                exitCode = 2;
+            }
+            if (exitCode != 0 || console.Failed() > 0) {
+                break;
+            }
         }
         print(std::to_string(console.Passed()) + " passed, " + std::to_string(console.Failed()) +
               " failed");
