@@ -108,13 +108,25 @@ void SessionJobs::RunScript(const std::string& command) {
         JobDone();
         return;
     }
+    m_searches.push_back(command);
+    if (m_searches.size() == 1) {
+        StartSearch();
+    }
+    JobDone();
+}
+
+void SessionJobs::StartSearch() {
+    const std::string command = m_searches.front();
     FindFileOnFixedDrives(command, [this, command](const std::string& found) {
         if (found.empty()) {
             Logger::Debug("KoRunScript: no fixed disk holds " + command);
         } else if (!m_shell.Run('"' + found + '"')) {
             Logger::Debug("KoRunScript: the program found did not start: " + found);
         }
-        JobDone();
+        m_searches.pop_front();
+        if (!m_searches.empty()) {
+            StartSearch();
+        }
     });
 }
 

@@ -88,7 +88,7 @@ TEST_F(SessionJobsTest, TheSearchIsDepthFirstAndKeepsTheNameAsStoredOnDisk) {
     EXPECT_TRUE(jobs.Idle());
 }
 
-TEST_F(SessionJobsTest, AWholeDiskSearchLeavesTheLoopBetweenTurnsAndLaterJobsWait) {
+TEST_F(SessionJobsTest, AWholeDiskSearchLeavesTheLoopBetweenTurnsAndTheClearingGoesAhead) {
     shell.SetFixedDriveRoots({"/"});
     const int folders = 40;
     for (int i = 0; i < folders; ++i) {
@@ -115,8 +115,26 @@ TEST_F(SessionJobsTest, AWholeDiskSearchLeavesTheLoopBetweenTurnsAndLaterJobsWai
     loop.Post(heartbeat);
     loop.RunPosted();
     EXPECT_GE(heartbeats, 2000 / static_cast<int>(FileSearch::kEntriesPerTurn));
+    // The cache is cleared while the disks are still being searched.
     EXPECT_EQ(Calls(),
-              (std::vector<std::string>{"Run wanted", "Run \"/d39/wanted\"", "DeleteUrlCache"}));
+              (std::vector<std::string>{"Run wanted", "DeleteUrlCache", "Run \"/d39/wanted\""}));
+}
+
+TEST_F(SessionJobsTest, SearchesRunOneAtATimeInTheOrderTheirCommandsCame) {
+    shell.SetFixedDriveRoots({"C:\\"});
+    shell.AddEntry("C:\\", "Tools", Kind::Directory);
+    shell.AddEntry("C:\\Tools\\", "first.exe", Kind::File);
+    shell.AddEntry("C:\\Tools\\", "second.exe", Kind::File);
+    shell.AllowRun("\"C:\\Tools\\first.exe\"");
+    shell.AllowRun("\"C:\\Tools\\second.exe\"");
+    jobs.KoRunScript("first.exe");
+    jobs.KoRunScript("second.exe");
+    jobs.ClearUrlHistory();
+    loop.RunPosted();
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"Run first.exe", "Run second.exe",
+                                                 "ClearUrlHistory", "Run \"C:\\Tools\\first.exe\"",
+                                                 "Run \"C:\\Tools\\second.exe\""}));
+    EXPECT_TRUE(jobs.Idle());
 }
 
 TEST_F(SessionJobsTest, NothingFoundRunsNothingAndDestructionMidSearchIsSafe) {
