@@ -149,7 +149,9 @@ void hookModule::OnWindowShown(HookNotice notice, WindowId window) {
         item.process = m_ctx.processes.Open(*owner);
         m_applications.Add(std::move(item));
     }
-    if (client != nullptr && m_ctx.globals.options.ReportApplications != 0) {
+    // The agent's own windows (its kiosk, dialogs and helper windows) are no customer's program:
+    // the cafe's list of started applications never shows them.
+    if (client != nullptr && m_ctx.globals.options.ReportApplications != 0 && !ownWindow) {
         std::int64_t reportValue = 0;
         if (owner) {
             if (std::unique_ptr<ProcessHandle> process = m_ctx.processes.Open(*owner)) {

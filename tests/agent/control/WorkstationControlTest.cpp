@@ -203,6 +203,15 @@ TEST_F(WorkstationControlTest, ReportsAndAppPathsAreWrittenOnlyOnChange) {
     h.registry.ClearCalls();
     h.hooks.Notify(HookNotice::WindowActivated, 0x70);
     EXPECT_TRUE(h.registry.CallsOf(FakeRegistry::Operation::SetValue).empty());
+
+    // A window of the agent itself (Wine announces its hidden helper windows) is no customer's
+    // program: the cafe's list of started applications never shows it.
+    h.Sent();
+    h.OpenProgram(100, 0x71, "C:\\Program Files\\Ostrel\\koagent.exe",
+                  "URL Moniker Notification Window");
+    h.hooks.Notify(HookNotice::WindowCreated, 0x71);
+    h.loop.Advance(200);
+    EXPECT_TRUE(h.Sent().empty());
 }
 
 TEST_F(WorkstationControlTest, AFailedOrDryRunPowerCallBringsHooksAndLinkBack) {
