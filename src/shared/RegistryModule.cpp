@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "shared/AsciiCase.h"
 #include "shared/Logger.h"
 #include "shared/NumberRules.h"
 
@@ -32,26 +33,6 @@ constexpr std::array<const char*, 6> kPolicyKeys = {
     "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions",
 };
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string DwordBytes(std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
     std::string bytes(4, '\0');
@@ -70,14 +51,14 @@ std::string RegistryModule::SettingsKey() {
 }
 
 std::string RegistryModule::ReadSettingPath(std::string_view section) {
-    if (SameText(section, "spooldirectory")) {
+    if (EqualsIgnoringAsciiCase(section, "spooldirectory")) {
         return kPrintersKey;
     }
     return WriteSettingPath(section);
 }
 
 std::string RegistryModule::WriteSettingPath(std::string_view section) {
-    if (SameText(section, "windowslogon")) {
+    if (EqualsIgnoringAsciiCase(section, "windowslogon")) {
         return kWinlogonKey;
     }
     std::string path = SettingsKey();
@@ -89,7 +70,7 @@ std::string RegistryModule::WriteSettingPath(std::string_view section) {
 }
 
 std::string RegistryModule::PolicyPath(std::string_view section) {
-    if (SameText(section, "internetexplorer")) {
+    if (EqualsIgnoringAsciiCase(section, "internetexplorer")) {
         return kBrowserRestrictionsKey;
     }
     std::string path = kExplorerPoliciesKey;

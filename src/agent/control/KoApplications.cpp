@@ -1,12 +1,12 @@
 #include "agent/control/KoApplications.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "agent/control/ControlContext.h"
 #include "agent/control/LogonProfile.h"
 #include "agent/control/ProfileDocument.h"
 #include "platform/UserSession.h"
+#include "shared/AsciiCase.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 #include "shared/NumberRules.h"
@@ -15,13 +15,6 @@
 namespace ko {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 std::string FileNamePart(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
@@ -237,7 +230,7 @@ void KoApplications::Settle(std::uint64_t id, bool terminate) {
 }
 
 void KoApplications::DisallowedApplication(WindowId window, const std::string& fileName) {
-    const std::string name = Lower(fileName);
+    const std::string name = AsciiLower(fileName);
     for (const char* own : {"koagent.exe", "kowatch.exe", "koagent", "kowatch"}) {
         if (name == own) {
             return;
@@ -245,7 +238,7 @@ void KoApplications::DisallowedApplication(WindowId window, const std::string& f
     }
     for (const std::string& disallowed :
          LogonProfile::DisallowedApplications(m_profile.Document())) {
-        if (!name.empty() && Lower(disallowed) == name) {
+        if (!name.empty() && AsciiLower(disallowed) == name) {
             Logger::Debug("applications: " + fileName + " is not allowed; closing it");
             CloseWindowProcess(window);
             return;
@@ -254,7 +247,7 @@ void KoApplications::DisallowedApplication(WindowId window, const std::string& f
 }
 
 WindowId KoApplications::FindProgramWindow(const std::string& name) {
-    const std::string wanted = Lower(FileNamePart(name));
+    const std::string wanted = AsciiLower(FileNamePart(name));
     std::optional<SessionUser> user = m_ctx.session.LoggedOnUser();
     if (wanted.empty() || !user || user->sid.empty()) {
         return 0;
@@ -262,7 +255,8 @@ WindowId KoApplications::FindProgramWindow(const std::string& name) {
     std::vector<WindowId> windows;
     bool listed = false;
     for (const ProcessInfo& process : m_ctx.processes.List()) {
-        if (process.ownerSid != user->sid || Lower(FileNamePart(process.executable)) != wanted) {
+        if (process.ownerSid != user->sid ||
+            AsciiLower(FileNamePart(process.executable)) != wanted) {
             continue;
         }
         if (!listed) {

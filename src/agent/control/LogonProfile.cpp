@@ -1,21 +1,14 @@
 #include "agent/control/LogonProfile.h"
 
 #include <array>
-#include <cctype>
 
 #include "agent/core/AgentGlobals.h"
 #include "platform/XmlNode.h"
+#include "shared/AsciiCase.h"
 
 namespace ko::LogonProfile {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 // The direct child element of that name.
 const XmlNode* ChildElement(const XmlNode& node, const char* name) {
@@ -54,7 +47,7 @@ Policies ReadPolicies(const XmlNode& koDom, const RegionalSettings& regional) {
 }
 
 bool IsClearablePolicySection(std::string_view section) {
-    if (Lower(std::string(section)) == "internetexplorer") {
+    if (AsciiLower(std::string(section)) == "internetexplorer") {
         return true;
     }
     static constexpr std::array<const char*, 5> kRoots = {"network", "system", "activedesktop",
@@ -75,7 +68,7 @@ bool IsClearablePolicySection(std::string_view section) {
             return false;
         }
     }
-    const std::string root = Lower(parts.front());
+    const std::string root = AsciiLower(parts.front());
     for (const char* known : kRoots) {
         if (root == known) {
             return true;
@@ -95,7 +88,7 @@ void ApplyGeneralSettings(const XmlNode& koDom, WorkstationOptions& options) {
         if (!number) {
             continue;
         }
-        const std::string which = Lower(name->Text());
+        const std::string which = AsciiLower(name->Text());
         if (which == "trackapp") {
             options.ReportApplications = *number;
         } else if (which == "trackurls") {
@@ -117,7 +110,7 @@ bool ReadCleanUpOptions(const XmlNode& koDom, const RegionalSettings& regional,
         if (nameNode == nullptr || valueNode == nullptr) {
             return false;
         }
-        const std::string name = Lower(nameNode->Text());
+        const std::string name = AsciiLower(nameNode->Text());
         if (name == "scriptname") {
             options.coScriptPath = valueNode->Text();
             continue;

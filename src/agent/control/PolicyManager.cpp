@@ -1,6 +1,5 @@
 #include "agent/control/PolicyManager.h"
 
-#include <cctype>
 #include <cstdlib>
 
 #include "agent/control/AccountName.h"
@@ -16,6 +15,7 @@
 #include "platform/Power.h"
 #include "platform/UserSession.h"
 #include "platform/XmlNode.h"
+#include "shared/AsciiCase.h"
 #include "shared/Logger.h"
 #include "shared/RegistryModule.h"
 
@@ -26,19 +26,6 @@ namespace {
 constexpr const char* kLoadedHive = "keyloaded";
 constexpr const char* kProfileList =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // "%SystemDrive%\Documents and Settings\x" as the profile list stores it.
 std::string ExpandEnvironment(const std::string& text) {
@@ -214,7 +201,7 @@ void PolicyManager::ApplyProfilePolicies(std::shared_ptr<const XmlNode> profile,
     // A name that cannot be read is nobody's name: logging that user off would end the
     // customer's session for nothing.
     const bool switchUser =
-        !user || (user->name && !SameTextIgnoringCase(*user->name, client->nextWinUser));
+        !user || (user->name && !EqualsIgnoringAsciiCase(*user->name, client->nextWinUser));
     const std::string nextUser = client->nextWinUser;
     const std::string nextDomain = client->nextDomain;
     if (switchUser) {

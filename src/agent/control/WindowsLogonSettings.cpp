@@ -1,9 +1,8 @@
 #include "agent/control/WindowsLogonSettings.h"
 
-#include <cctype>
-
 #include "agent/core/AgentGlobals.h"
 #include "platform/XmlNode.h"
+#include "shared/AsciiCase.h"
 #include "shared/Logger.h"
 #include "shared/NumberRules.h"
 #include "shared/RegistryModule.h"
@@ -16,18 +15,6 @@ constexpr const char* kSavedFlag = "Saved";
 
 // The defaults of a value missing at start, in the order of kValueNames.
 constexpr std::array<const char*, 5> kDefaults = {"0", "0", "", "", ""};
-
-// Registry names ignore case, so the allowed names do too.
-bool SameText(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 }  // namespace
 
@@ -85,7 +72,8 @@ bool WindowsLogonSettings::SetWindowsLogonSettings(const XmlNode& koDom, std::st
         const std::string value = valueNode->Text();
         bool allowed = false;
         for (const char* known : kValueNames) {
-            allowed = allowed || SameText(name, known);
+            // Registry names ignore case, so the allowed names do too.
+            allowed = allowed || EqualsIgnoringAsciiCase(name, known);
         }
         if (!allowed) {
             Logger::Info("logon settings: the profile's value \"" + name + "\" is not written");

@@ -1,7 +1,6 @@
 #include "agent/control/hookModule.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "agent/control/ControlContext.h"
 #include "agent/control/KoApplications.h"
@@ -11,6 +10,7 @@
 #include "agent/kiosk/KioskWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Processes.h"
+#include "shared/AsciiCase.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 #include "shared/RegistryModule.h"
@@ -26,13 +26,6 @@ constexpr const char* kDefaultConsoles =
     "xterm;uxterm;gnome-terminal-server;konsole;xfce4-terminal;lxterminal;mate-terminal;"
     "x-terminal-emulator;terminator;tilix;kitty;alacritty";
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 std::vector<std::string> SplitNames(const std::string& text) {
     std::vector<std::string> names;
     std::string name;
@@ -40,7 +33,8 @@ std::vector<std::string> SplitNames(const std::string& text) {
         if (c == ';' || c == ',') {
             const std::size_t begin = name.find_first_not_of(' ');
             if (begin != std::string::npos) {
-                names.push_back(Lower(name.substr(begin, name.find_last_not_of(' ') - begin + 1)));
+                names.push_back(
+                    AsciiLower(name.substr(begin, name.find_last_not_of(' ') - begin + 1)));
             }
             name.clear();
         } else {
@@ -52,7 +46,7 @@ std::vector<std::string> SplitNames(const std::string& text) {
 
 bool Listed(const std::vector<std::string>& names, const std::string& fileName) {
     return !fileName.empty() &&
-           std::find(names.begin(), names.end(), Lower(fileName)) != names.end();
+           std::find(names.begin(), names.end(), AsciiLower(fileName)) != names.end();
 }
 
 }  // namespace
@@ -74,7 +68,7 @@ void hookModule::ReadProgramRoles() {
 
 bool hookModule::IsTaskManager(const std::string& windowClass, const std::string& fileName) const {
     const bool taskmgr = (windowClass == "#32770" || windowClass == "TaskManagerWindow") &&
-                         Lower(fileName) == "taskmgr.exe";
+                         AsciiLower(fileName) == "taskmgr.exe";
     return taskmgr || Listed(m_taskManagers, fileName);
 }
 
@@ -171,7 +165,7 @@ void hookModule::RememberAppPath(const std::string& fileName, const std::string&
     if (fileName.empty()) {
         return;
     }
-    const std::string key = Lower(fileName);
+    const std::string key = AsciiLower(fileName);
     auto it = m_appPaths.find(key);
     if (it == m_appPaths.end()) {
         it = m_appPaths.emplace(key, m_ctx.registry.ReadSetting("AppPath", fileName, "")).first;

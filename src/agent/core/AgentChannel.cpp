@@ -1,6 +1,5 @@
 #include "agent/core/AgentChannel.h"
 
-#include <cctype>
 #include <optional>
 
 #include "agent/core/AgentWindowHandler.h"
@@ -8,6 +7,7 @@
 #include "agent/messages/MessageWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/Processes.h"
+#include "shared/AsciiCase.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -146,11 +146,8 @@ void AgentChannel::ProtectWatcher(ChannelPort::WindowHandle window) {
         return;
     }
     const std::size_t slash = process->executable.find_last_of("\\/");
-    std::string name =
-        slash == std::string::npos ? process->executable : process->executable.substr(slash + 1);
-    for (char& c : name) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string name = AsciiLower(
+        slash == std::string::npos ? process->executable : process->executable.substr(slash + 1));
     if (name != "kowatch" && name != "kowatch.exe") {
         Logger::Info("channel: process " + std::to_string(id) + " (" + process->executable +
                      ") announced a watcher but is not the watcher program; it is not protected");

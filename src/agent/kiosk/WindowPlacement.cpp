@@ -1,7 +1,8 @@
 #include "agent/kiosk/WindowPlacement.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "shared/AsciiCase.h"
 
 namespace ko {
 
@@ -41,13 +42,6 @@ TwipsSize Checked(const PlacementScreen& screen, const TwipsSize& current, Twips
         }
     }
     return wanted;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
 }
 
 }  // namespace
@@ -106,7 +100,7 @@ PixelRect WindowPlacement::Place(const PlacementScreen& screen, const TwipsSize&
     const std::int64_t w = size.width;
     const std::int64_t h = size.height;
 
-    const std::string placement = Lower(word);
+    const std::string placement = AsciiLower(word);
     std::string vertical = "bottom";
     std::string horizontal = "right";
     static const char* const kVertical[] = {"top", "middle", "bottom"};

@@ -1,6 +1,5 @@
 #include "platform/win32/Win32Accounts.h"
 
-#include <cctype>
 #include <vector>
 
 namespace ko {
@@ -138,19 +137,6 @@ std::optional<DWORD> SessionOfProcess(DWORD processId) {
 std::string FileNamePart(const std::string& path) {
     std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace ko

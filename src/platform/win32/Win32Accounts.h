@@ -40,6 +40,4 @@ std::optional<DWORD> SessionOfProcess(DWORD processId);
 // The file-name part of a path: the text after the last "\" or "/".
 std::string FileNamePart(const std::string& path);
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b);
-
 }  // namespace ko

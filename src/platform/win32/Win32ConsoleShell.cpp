@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32/Win32Accounts.h"
+#include "shared/AsciiCase.h"
 
 namespace ko {
 
@@ -37,7 +38,7 @@ std::optional<ConsoleShell> FindConsoleShell(DWORD processAccess, DWORD tokenAcc
     for (BOOL more = Process32First(snapshot.Get(), &entry); more;
          more = Process32Next(snapshot.Get(), &entry)) {
         if (entry.th32ProcessID == self ||
-            !EqualsIgnoreCase(FileNamePart(entry.szExeFile), "explorer.exe") ||
+            !EqualsIgnoringAsciiCase(FileNamePart(entry.szExeFile), "explorer.exe") ||
             SessionOfProcess(entry.th32ProcessID) != console) {
             continue;
         }

@@ -7,6 +7,7 @@
 #include "platform/win32/Win32Accounts.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32WindowId.h"
+#include "shared/AsciiCase.h"
 #include "shared/Logger.h"
 
 namespace ko {
@@ -147,7 +148,7 @@ std::vector<ProcessId> Win32DesktopWindows::DesktopProcesses() {
         entry.dwSize = sizeof(entry);
         for (BOOL more = Process32First(snapshot.Get(), &entry); more;
              more = Process32Next(snapshot.Get(), &entry)) {
-            if (EqualsIgnoreCase(FileNamePart(entry.szExeFile), "dwm.exe")) {
+            if (EqualsIgnoringAsciiCase(FileNamePart(entry.szExeFile), "dwm.exe")) {
                 processes.push_back(entry.th32ProcessID);
             }
         }

@@ -10,6 +10,7 @@
 #include "platform/win32/Win32Accounts.h"
 #include "platform/win32/Win32ConsoleShell.h"
 #include "platform/win32/Win32Handles.h"
+#include "shared/AsciiCase.h"
 #include "shared/Logger.h"
 
 namespace ko {
@@ -120,7 +121,7 @@ std::optional<SessionUser> Win32UserSession::LoggedOnUser() {
     if (std::optional<AccountName> account = TokenUserAccount(shell->token.Get())) {
         user.name = account->name;
         // A local account's domain is the computer itself.
-        if (!EqualsIgnoreCase(account->domain, ComputerName())) {
+        if (!EqualsIgnoringAsciiCase(account->domain, ComputerName())) {
             user.domain = account->domain;
         }
     }
@@ -138,7 +139,7 @@ std::optional<std::string> Win32UserSession::AccountSid(const std::string& domai
     std::string account = user;
     if (!domain.empty()) {
         account = domain + "\\" + user;
-    } else if (EqualsIgnoreCase(user, ComputerName())) {
+    } else if (EqualsIgnoringAsciiCase(user, ComputerName())) {
         account = ComputerName() + "\\" + user;
     }
     auto lookup = [&](const char* system) -> std::optional<std::string> {

@@ -6,6 +6,7 @@
 #include "platform/win32/TestProgram.h"
 #include "platform/win32/Win32Accounts.h"
 #include "platform/win32/Win32EventLoop.h"
+#include "shared/AsciiCase.h"
 
 namespace ko {
 namespace {
@@ -23,7 +24,8 @@ TEST_F(Win32ProcessesTest, ListsAStartedProgramWithItsFileOwnerAndSession) {
     for (const ProcessInfo& info : m_processes.List()) {
         if (info.id == program.Id()) {
             listed = true;
-            EXPECT_TRUE(EqualsIgnoreCase(FileNamePart(info.executable), "ko_test_window.exe"))
+            EXPECT_TRUE(
+                EqualsIgnoringAsciiCase(FileNamePart(info.executable), "ko_test_window.exe"))
                 << info.executable;
             EXPECT_NE(info.executable.find('\\'), std::string::npos) << "a full path";
         }
