@@ -60,9 +60,19 @@ TEST(Win32Frame, PlacesShowsHidesAndStaysOnTop) {
     EXPECT_EQ(OuterRect(frame.Handle()).right, 340);
     EXPECT_EQ(frame.Bounds().right, 340);
 
+    // Shown without activation, the active window keeps the input. Another window of ours is
+    // made active first, and the pointer is held far from both: with no window manager on the
+    // virtual display, the X server gives its focus to whatever window lies under the pointer,
+    // which would activate a frame behind the call's back.
+    SetCursorPos(1000, 740);
+    Win32Frame other(Win32Frame::Style::Dialog, "Customer History", {});
+    ASSERT_TRUE(other.Move(500, 400));
+    other.Show(true);
+    ASSERT_TRUE(other.IsActive());
     frame.Show(false);
     EXPECT_TRUE(frame.Visible());
     EXPECT_FALSE(frame.IsActive());
+    EXPECT_TRUE(other.IsActive());
     frame.Show(true);
     EXPECT_TRUE(frame.IsActive());
     EXPECT_TRUE(frame.SetTopmost(true));
