@@ -24,13 +24,20 @@ std::string WideToAnsi(const wchar_t* wide, std::size_t length) {
         return {};
     }
     int count = static_cast<int>(length);
-    // The default character for what the code page cannot show is "?".
-    int needed = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+    // What the code page cannot hold becomes "?", never a best-fit look-alike: a full-width
+    // solidus guessed as "/" would turn a user or file name from outside into a path step.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int needed = WideCharToMultiByte(CP_ACP, flags, wide, count, nullptr, 0, "?", nullptr);
+    if (needed <= 0) {
+        // Code pages without best-fit tables (UTF-8, some DBCS ones) refuse the flag.
+        flags = 0;
+        needed = WideCharToMultiByte(CP_ACP, flags, wide, count, nullptr, 0, "?", nullptr);
+    }
     if (needed <= 0) {
         return {};
     }
     std::string ansi(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, count, ansi.data(), needed, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, wide, count, ansi.data(), needed, "?", nullptr);
     return ansi;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/win32/AnsiText.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -50,43 +51,8 @@ class Variant {
     VARIANT m_value;
 };
 
-std::wstring Wide(const std::string& ansi) {
-    if (ansi.empty()) {
-        return {};
-    }
-    int length =
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
-                            length);
-    }
-    return wide;
-}
-
-// To the ANSI code page; a character it cannot hold becomes "?" (no best-fit guesses, so both
-// platforms give the same text).
-std::string Ansi(const wchar_t* text, UINT length) {
-    if (text == nullptr || length == 0) {
-        return {};
-    }
-    const int count = static_cast<int>(length);
-    DWORD flags = WC_NO_BEST_FIT_CHARS;
-    int size = WideCharToMultiByte(CP_ACP, flags, text, count, nullptr, 0, "?", nullptr);
-    if (size == 0) {
-        // Code pages without best-fit tables refuse the flag.
-        flags = 0;
-        size = WideCharToMultiByte(CP_ACP, flags, text, count, nullptr, 0, "?", nullptr);
-    }
-    std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_ACP, flags, text, count, &out[0], size, "?", nullptr);
-    }
-    return out;
-}
-
 std::string Ansi(BSTR text) {
-    return Ansi(text, SysStringLen(text));
+    return WideToAnsi(text, SysStringLen(text));
 }
 
 bool OnlyBlanks(const std::string& text) {
@@ -392,7 +358,7 @@ bool Win32XmlDocument::StartLoad(const std::string& url) {
         return false;
     }
 
-    const std::wstring wideUrl = Wide(url);
+    const std::wstring wideUrl = AnsiToWide(url);
     Variant source;
     source.Get().vt = VT_BSTR;
     source.Get().bstrVal = SysAllocString(wideUrl.c_str());

@@ -31,6 +31,9 @@ TEST(AnsiText, ConvertsByTheAnsiCodePage) {
     EXPECT_EQ(WideToAnsi(std::wstring_view(L"caf\u00E9 \u20AC 5")), "caf\xE9 \x80 5");
     // What the code page cannot show becomes "?".
     EXPECT_EQ(WideToAnsi(std::wstring_view(L"\u4E2D\u6587 ok")), "?? ok");
+    // ... and so does what it would only guess at: a full-width solidus and full stops stay no
+    // path step, an "A" with a ring below no plain "A".
+    EXPECT_EQ(WideToAnsi(std::wstring_view(L"\uFF0E\uFF0E\uFF0Fx \u1E00")), "???x ?");
     UniqueBstr text("\xE9t\xE9");
     ASSERT_TRUE(text.Allocated());
     EXPECT_EQ(SysStringLen(text.Get()), 3u);
