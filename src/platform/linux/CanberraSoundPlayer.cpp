@@ -11,41 +11,48 @@ namespace {
 
 // Ids tell our sounds apart inside the one context; 0 is the library's "no id".
 constexpr std::uint32_t kFirstId = 1;
+std::uint32_t g_lastId = 0;
+
+// One context for the process, made on first use and never destroyed: destroying it unloads the
+// ALSA driver, and a playing thread that has not quite left the driver (it leaves the playing
+// list before it returns) then runs in unmapped code. The process's end takes the context.
+ca_context* SharedContext() {
+    static ca_context* const context = [] {
+        ca_context* made = nullptr;
+        if (int rc = ca_context_create(&made); rc != CA_SUCCESS) {
+            Logger::Error(std::string("sound: no sound context: ") + ca_strerror(rc));
+            return static_cast<ca_context*>(nullptr);
+        }
+        ca_context_change_props(made, CA_PROP_APPLICATION_NAME, "Ostrel workstation agent",
+                                CA_PROP_APPLICATION_ID, "koagent", nullptr);
+        // The driver opens now, at start: opening it reads the sound configuration and takes
+        // most of a second, which the first warning would otherwise spend in the loop.
+        if (int rc = ca_context_open(made); rc != CA_SUCCESS) {
+            Logger::Info(std::string("sound: no sound device: ") + ca_strerror(rc));
+        }
+        return made;
+    }();
+    return context;
+}
 
 }  // namespace
 
-CanberraSoundPlayer::CanberraSoundPlayer() {
-    if (int rc = ca_context_create(&m_context); rc != CA_SUCCESS) {
-        Logger::Error(std::string("sound: no sound context: ") + ca_strerror(rc));
-        m_context = nullptr;
-        return;
-    }
-    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Ostrel workstation agent",
-                            CA_PROP_APPLICATION_ID, "koagent", nullptr);
-    // The driver opens now, at start: opening it reads the sound configuration and takes most of
-    // a second, which the first warning would otherwise spend in the loop.
-    if (int rc = ca_context_open(m_context); rc != CA_SUCCESS) {
-        Logger::Info(std::string("sound: no sound device: ") + ca_strerror(rc));
-    }
-}
+CanberraSoundPlayer::CanberraSoundPlayer() : m_context(SharedContext()) {}
 
 CanberraSoundPlayer::~CanberraSoundPlayer() {
-    if (m_context == nullptr) {
+    if (m_context == nullptr || m_lastId == 0) {
         return;
     }
-    // HACK: destroying the context while its ALSA thread still plays can leave that thread
-    // running in the unloaded driver. The sound is stopped first and given a moment to end.
-    if (m_lastId != 0) {
-        ca_context_cancel(m_context, m_lastId);
-        for (int i = 0; i < 50; ++i) {
-            int playing = 0;
-            if (ca_context_playing(m_context, m_lastId, &playing) != CA_SUCCESS || playing == 0) {
-                break;
-            }
-            ::usleep(10000);
+    // Our sound stops with us; the agent's end waits (half a second at most) for the playing
+    // thread to leave the device, so the program does not exit under it.
+    ca_context_cancel(m_context, m_lastId);
+    for (int i = 0; i < 50; ++i) {
+        int playing = 0;
+        if (ca_context_playing(m_context, m_lastId, &playing) != CA_SUCCESS || playing == 0) {
+            break;
         }
+        ::usleep(10000);
     }
-    ca_context_destroy(m_context);
 }
 
 bool CanberraSoundPlayer::Play(const std::string& path) {
@@ -63,7 +70,9 @@ bool CanberraSoundPlayer::Play(const std::string& path) {
     if (m_lastId != 0) {
         ca_context_cancel(m_context, m_lastId);
     }
-    m_lastId = m_lastId + 1 < kFirstId ? kFirstId : m_lastId + 1;
+    // Ids come from one count for the process, as the context is one for the process.
+    g_lastId = g_lastId + 1 < kFirstId ? kFirstId : g_lastId + 1;
+    m_lastId = g_lastId;
     const int rc = ca_context_play(m_context, m_lastId, CA_PROP_MEDIA_FILENAME, path.c_str(),
                                    CA_PROP_CANBERRA_CACHE_CONTROL, "never", nullptr);
     if (rc != CA_SUCCESS) {

@@ -11,8 +11,8 @@ namespace ko {
 
 // Sound through libcanberra: it plays a WAV file by path in the background, needs neither a GLib
 // loop nor a display (the headless agent plays its warning too), and its playing thread never
-// calls back into our code. The context opens its driver on first use; a machine without a
-// sound device logs once per failure and plays nothing.
+// calls back into our code. One context serves the process; it opens its driver when the first
+// player is made; a machine without a sound device logs once per failure and plays nothing.
 class CanberraSoundPlayer : public SoundPlayer {
   public:
     CanberraSoundPlayer();
