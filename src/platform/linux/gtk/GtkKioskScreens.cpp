@@ -24,7 +24,15 @@ namespace {
 // first and lets the core end the program; this is for a break found while writing (the core's
 // own ending destroys its windows). Either way the agent ends with the display-lost code and
 // systemd starts it again, to wait for a display.
-int OnDisplayConnectionLost(Display*) {
+// Xlib's handler is one per process: another connection's break (the window control's own,
+// which waits for the display to return) goes to the handler that was there before.
+Display* g_kioskConnection = nullptr;
+XIOErrorHandler g_previousIoHandler = nullptr;
+
+int OnDisplayConnectionLost(Display* connection) {
+    if (connection != g_kioskConnection && g_previousIoHandler != nullptr) {
+        return g_previousIoHandler(connection);
+    }
     Logger::Error("the X display went away; ending so that the service starts again");
     ::_exit(kExitDisplayLost);
 }
@@ -50,7 +58,11 @@ std::unique_ptr<GtkKioskScreens> GtkKioskScreens::Open(LinuxEventLoop& loop) {
     }
     // Writing to a display that went away must fail, not kill the program with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
-    XSetIOErrorHandler(OnDisplayConnectionLost);
+    g_kioskConnection = gdk_x11_display_get_xdisplay(display);
+    const XIOErrorHandler previous = XSetIOErrorHandler(OnDisplayConnectionLost);
+    if (previous != OnDisplayConnectionLost) {
+        g_previousIoHandler = previous;
+    }
     return std::unique_ptr<GtkKioskScreens>(new GtkKioskScreens(loop, display));
 }
 
