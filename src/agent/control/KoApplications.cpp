@@ -185,6 +185,12 @@ void KoApplications::CloseWindowProcess(WindowId window, std::function<void()> d
             m_ctx.loop.Post([done] { Guarded("close settled", done); });
         }
     };
+    if (!m_ctx.windows.Available()) {
+        Logger::Debug("applications: closing window " + NumberRules::Format(std::int64_t{window}) +
+                      ": not supported without a desktop");
+        settleNow();
+        return;
+    }
     std::optional<ko::ProcessId> owner = m_ctx.windows.ProcessOf(window);
     if (!owner || IsOwnProcess(*owner)) {
         settleNow();

@@ -157,7 +157,10 @@ X11DesktopWindows::~X11DesktopWindows() {
 bool X11DesktopWindows::KeepOpen(std::uint32_t retryMs) {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') {
-        return false;  // headless: no display will come
+        Logger::Info(
+            "no display here: watching, hiding and closing other programs' windows is not "
+            "supported");
+        return false;
     }
     m_keepOpen = true;
     m_retryMs = retryMs;
