@@ -16,16 +16,20 @@ namespace ko {
 namespace {
 
 // Headless, the desktop answers nothing and the hook library has no display to watch; the rest
-// (processes, the session user, power, the registry's policies) works all the same.
+// (processes, the session user, power, the registry's policies) works all the same. A display
+// that answers only later (the agent started before the X server or the session) is watched
+// once it does, and again after it went away and came back.
 class LinuxControlPorts : public ControlPorts {
   public:
     explicit LinuxControlPorts(LinuxEventLoop& loop)
         : m_xml(loop),
           m_processes(loop),
           m_windows(loop, m_processes),
-          m_hooks(m_windows.Open() ? &m_windows : nullptr),
+          m_hooks(&m_windows),
           m_session(m_logind),
-          m_power(m_logind) {}
+          m_power(m_logind) {
+        m_windows.KeepOpen();
+    }
 
     XmlDocument& Xml() override { return m_xml; }
     DesktopWindows& Windows() override { return m_windows; }

@@ -29,7 +29,11 @@ std::optional<ProcessId> FakeDesktopWindows::ProcessOf(WindowId window) {
 }
 
 ActionResult FakeDesktopWindows::Show(WindowId window) {
-    return SetVisible(Action::Show, window, true);
+    const ActionResult result = SetVisible(Action::Show, window, true);
+    if (result == ActionResult::Done) {
+        Raise(window);
+    }
+    return result;
 }
 
 ActionResult FakeDesktopWindows::Hide(WindowId window) {
@@ -67,6 +71,14 @@ void FakeDesktopWindows::Open(WindowId id, const Window& window) {
     Destroy(id);
     m_windows[id] = window;
     m_zOrder.insert(m_zOrder.begin(), id);
+}
+
+void FakeDesktopWindows::Raise(WindowId id) {
+    const auto at = std::find(m_zOrder.begin(), m_zOrder.end(), id);
+    if (at != m_zOrder.end()) {
+        m_zOrder.erase(at);
+        m_zOrder.insert(m_zOrder.begin(), id);
+    }
 }
 
 void FakeDesktopWindows::Destroy(WindowId id) {

@@ -39,8 +39,11 @@ class FakeDesktopWindows : public DesktopWindows {
     ActionResult CloseStartButton() override;
     std::vector<ProcessId> DesktopProcesses() override { return m_desktopProcesses; }
 
-    // Opens a window on top of the others.
+    // Opens a window on top of the others. Showing a window brings it to the top as well, as the
+    // real desktops do (the window manager raises a mapped window; Windows activates it).
     void Open(WindowId id, const Window& window);
+    // The customer brings the window to the top.
+    void Raise(WindowId id);
     // The window is gone (its program closed it or ended).
     void Destroy(WindowId id);
     void SetTitle(WindowId id, const std::string& title);

@@ -102,6 +102,10 @@ std::vector<ApplicationControl::Entry> KoApplications::TrackedApplications() {
 }
 
 void KoApplications::HideAll() {
+    m_orderBeforeLock.clear();
+    if (!m_items.empty()) {
+        m_orderBeforeLock = m_ctx.windows.TopLevelWindows();
+    }
     for (const auto& [key, item] : m_items) {
         if (StillOwned(item)) {
             m_ctx.windows.Hide(item.hWnd);
@@ -115,11 +119,27 @@ void KoApplications::ShowAll() {
     std::vector<std::pair<std::string, KoApplication>> kept;
     for (auto& entry : m_items) {
         if (StillOwned(entry.second)) {
-            m_ctx.windows.Show(entry.second.hWnd);
             kept.push_back(std::move(entry));
         }
     }
     m_items = std::move(kept);
+    // Lowest first; a window the desktop did not list before the lock goes beneath the others.
+    const auto depth = [this](WindowId window) {
+        const auto at = std::find(m_orderBeforeLock.begin(), m_orderBeforeLock.end(), window);
+        return at == m_orderBeforeLock.end()
+                   ? m_orderBeforeLock.size()
+                   : static_cast<std::size_t>(at - m_orderBeforeLock.begin());
+    };
+    std::vector<WindowId> showing;
+    for (const auto& entry : m_items) {
+        showing.push_back(entry.second.hWnd);
+    }
+    std::stable_sort(showing.begin(), showing.end(),
+                     [&](WindowId a, WindowId b) { return depth(a) > depth(b); });
+    for (WindowId window : showing) {
+        m_ctx.windows.Show(window);
+    }
+    m_orderBeforeLock.clear();
 }
 
 void KoApplications::CleanUp(std::function<void()> done) {
@@ -165,6 +185,12 @@ void KoApplications::CloseWindowProcess(WindowId window, std::function<void()> d
             m_ctx.loop.Post([done] { Guarded("close settled", done); });
         }
     };
+    if (!m_ctx.windows.Available()) {
+        Logger::Debug("applications: closing window " + NumberRules::Format(std::int64_t{window}) +
+                      ": not supported without a desktop");
+        settleNow();
+        return;
+    }
     std::optional<ko::ProcessId> owner = m_ctx.windows.ProcessOf(window);
     if (!owner || IsOwnProcess(*owner)) {
         settleNow();

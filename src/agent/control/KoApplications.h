@@ -58,6 +58,8 @@ class KoApplications : public ApplicationControl {
 
     // Hides or shows every listed window that still belongs to its program; at showing, items
     // whose window ended (or went to another program) while the workstation was locked go.
+    // Showing brings a window to the top, so the windows come back lowest first, in the order
+    // the desktop had them before the lock.
     void HideAll();
     void ShowAll();
 
@@ -97,6 +99,8 @@ class KoApplications : public ApplicationControl {
     ProfileDocument& m_profile;
     // In insertion order, as the list enumerates.
     std::vector<std::pair<std::string, KoApplication>> m_items;
+    // The desktop's windows, topmost first, as they stood when the lock hid the list.
+    std::vector<WindowId> m_orderBeforeLock;
     std::map<std::uint64_t, PendingClose> m_closing;
     std::uint64_t m_nextClose = 1;
 };

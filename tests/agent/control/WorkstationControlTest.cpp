@@ -40,16 +40,23 @@ TEST_F(WorkstationControlTest, LockingTwiceHidesAndHooksOnce_UnlockingGivesItAll
     EXPECT_EQ(h.hooks.Calls(), (Strings{"UnsetSaverHook", "UnsetKeyboardHook"}));
     EXPECT_EQ(h.Seen("main window ").back(), "main window not topmost");
 
-    // A window opened in the session is hidden by the next lock and shown again after it.
+    // Windows opened in the session are hidden by the next lock and shown again after it, in
+    // the order they stood: the customer had brought the first one back to the top.
     h.OpenProgram(700, 0x70, "C:\\apps\\notepad.exe");
     h.hooks.Notify(HookNotice::WindowCreated, 0x70);
+    h.OpenProgram(701, 0x71, "C:\\apps\\calc.exe");
+    h.hooks.Notify(HookNotice::WindowCreated, 0x71);
+    h.windows.Raise(0x70);
     h.Status(0);
-    EXPECT_EQ(h.windows.WindowsWith(Action::Hide), std::vector<WindowId>{0x70});
+    EXPECT_EQ(h.windows.WindowsWith(Action::Hide), (std::vector<WindowId>{0x70, 0x71}));
     EXPECT_TRUE(h.recorder.Saw("unload forms"));
     EXPECT_TRUE(h.recorder.Saw("force main window to the foreground"));
     EXPECT_TRUE(h.recorder.Saw("grab keyboard"));
     h.Status(1);
-    EXPECT_EQ(h.windows.WindowsWith(Action::Show), std::vector<WindowId>{0x70});
+    EXPECT_EQ(h.windows.WindowsWith(Action::Show), (std::vector<WindowId>{0x71, 0x70}));
+    const std::vector<WindowId> order = h.windows.TopLevelWindows();
+    ASSERT_GE(order.size(), 2u);
+    EXPECT_EQ((std::vector<WindowId>{order[0], order[1]}), (std::vector<WindowId>{0x70, 0x71}));
     // The keys go back to the customer's programs with the unlock.
     EXPECT_TRUE(h.recorder.Saw("release keyboard"));
 }

@@ -19,12 +19,19 @@
 namespace ko {
 namespace {
 
-// Xlib calls this when the display's connection breaks and ends the program when it returns;
-// GTK cannot go on without its display either. The connection watch normally sees the break
-// first and lets the core end the program; this is for a break found while writing (the core's
-// own ending destroys its windows). Either way the agent ends with the display-lost code and
-// systemd starts it again, to wait for a display.
-int OnDisplayConnectionLost(Display*) {
+// Xlib calls this when a display connection breaks. GTK cannot go on without its display: the
+// connection watch normally sees the kiosk's break first and lets the core end the program; this
+// is for a break found while writing (the core's own ending destroys its windows). Either way the
+// agent ends with the display-lost code and systemd starts it again, to wait for a display.
+// The handler is one per process: another connection's break (the window control's, which waits
+// for the display to return) is left to that connection's exit handler, which ends the program
+// unless its owner set one of its own. GDK's handler, replaced here, would end it for any.
+Display* g_kioskConnection = nullptr;
+
+int OnDisplayConnectionLost(Display* connection) {
+    if (connection != g_kioskConnection) {
+        return 0;
+    }
     Logger::Error("the X display went away; ending so that the service starts again");
     ::_exit(kExitDisplayLost);
 }
@@ -50,6 +57,7 @@ std::unique_ptr<GtkKioskScreens> GtkKioskScreens::Open(LinuxEventLoop& loop) {
     }
     // Writing to a display that went away must fail, not kill the program with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    g_kioskConnection = gdk_x11_display_get_xdisplay(display);
     XSetIOErrorHandler(OnDisplayConnectionLost);
     return std::unique_ptr<GtkKioskScreens>(new GtkKioskScreens(loop, display));
 }

@@ -8,10 +8,12 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "platform/Processes.h"
 #include "platform/linux/AnsiText.h"
+#include "platform/linux/DisplayProbe.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
 
@@ -37,7 +39,18 @@ int DropOwnErrors(Display* display, XErrorEvent* event) {
     return g_previousHandler != nullptr ? g_previousHandler(display, event) : 0;
 }
 
-// Without this the X server's end would end the whole program.
+// Without these the X server's end would end the whole program: the process's handler lets
+// this adapter's connections go on to their exit handler, which only marks them lost; other
+// connections' breaks go to the handler that was there before.
+XIOErrorHandler g_previousIoHandler = nullptr;
+
+int KeepOwnConnectionsAfterIoError(Display* display) {
+    if (OurDisplays().count(display) != 0 || g_previousIoHandler == nullptr) {
+        return 0;
+    }
+    return g_previousIoHandler(display);
+}
+
 void KeepRunningAfterIoError(Display*, void* lost) {
     *static_cast<bool*>(lost) = true;
 }
@@ -135,7 +148,56 @@ X11DesktopWindows::X11DesktopWindows(LinuxEventLoop& loop, Processes& processes)
     : m_loop(loop), m_processes(processes) {}
 
 X11DesktopWindows::~X11DesktopWindows() {
+    if (m_reopen != 0) {
+        m_loop.RemoveTimer(m_reopen);
+    }
     Close();
+}
+
+bool X11DesktopWindows::KeepOpen(std::uint32_t retryMs) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        Logger::Info(
+            "no display here: watching, hiding and closing other programs' windows is not "
+            "supported");
+        return false;
+    }
+    m_keepOpen = true;
+    m_retryMs = retryMs;
+    if (m_reopen == 0) {
+        m_reopen = m_loop.AddTimer([this] { Guarded("X11 display reopening", [&] { Reopen(); }); });
+    }
+    if (Available()) {
+        return true;
+    }
+    if (DisplayAnswers(display) && Open(display)) {
+        return true;
+    }
+    Logger::Info(std::string("the display ") + display +
+                 " does not answer yet; window control waits for it");
+    m_loop.SetTimerInterval(m_reopen, m_retryMs);
+    return false;
+}
+
+void X11DesktopWindows::Reopen() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0' || Available()) {
+        m_loop.SetTimerInterval(m_reopen, 0);
+        return;
+    }
+    if (DisplayAnswers(display) && Open(display)) {
+        m_loop.SetTimerInterval(m_reopen, 0);
+        Logger::Info(std::string("window control on display ") + display);
+    }
+}
+
+void X11DesktopWindows::Lost() {
+    Logger::Info(m_keepOpen ? "the X display went away; window control waits for it to return"
+                            : "the X display went away; window control stops");
+    Close();
+    if (m_keepOpen && m_reopen != 0) {
+        m_loop.SetTimerInterval(m_reopen, m_retryMs);
+    }
 }
 
 bool X11DesktopWindows::Open(const std::string& displayName) {
@@ -150,6 +212,7 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
     // Installed once: installing it again would make it its own predecessor.
     static const bool installed = [] {
         g_previousHandler = XSetErrorHandler(DropOwnErrors);
+        g_previousIoHandler = XSetIOErrorHandler(KeepOwnConnectionsAfterIoError);
         return true;
     }();
     (void)installed;
@@ -193,14 +256,22 @@ bool X11DesktopWindows::Open(const std::string& displayName) {
         }
     }
     XFlush(display);
-    // Ending the display server or the window manager would take the kiosk down with them.
-    for (ProcessId id : DesktopProcesses()) {
-        m_processes.Protect(id);
-    }
+    ProtectDesktopProcesses();
     m_x->watch = m_loop.WatchFd(ConnectionNumber(display), POLLIN, [this](short) {
         Guarded("X11 window notices", [&] { OnReadable(); });
     });
+    if (m_saverSuspended) {
+        SuspendScreenSaver(true);  // a lock that began before this display opened
+    }
     return true;
+}
+
+// Ending the display server or the window manager would take the kiosk down with them. A window
+// manager that starts after the display opened is protected when it names itself.
+void X11DesktopWindows::ProtectDesktopProcesses() {
+    for (ProcessId id : DesktopProcesses()) {
+        m_processes.Protect(id);
+    }
 }
 
 void X11DesktopWindows::Close() {
@@ -228,9 +299,8 @@ void X11DesktopWindows::OnReadable() {
     while (!m_x->lost && XPending(m_x->display) > 0) {
         HandleQueued();
     }
-    if (m_x->lost) {
-        Logger::Info("the X display went away; window control stops");
-        Close();
+    if (m_x && m_x->lost) {
+        Lost();
     }
 }
 
@@ -243,6 +313,8 @@ void X11DesktopWindows::HandleQueued() {
                 ReadClientList(true);
             } else if (event.xproperty.atom == m_x->activeAtom) {
                 ReadActiveWindow(true);
+            } else if (event.xproperty.atom == m_x->wmCheckAtom) {
+                ProtectDesktopProcesses();
             }
         } else if (event.type == MapNotify && !m_x->hasClientList &&
                    event.xmap.event == m_x->root && !event.xmap.override_redirect) {
@@ -265,14 +337,21 @@ void X11DesktopWindows::HandleQueued() {
 
 void X11DesktopWindows::ReadClientList(bool notify) {
     Connection& x = *m_x;
+    const bool hadClientList = x.hasClientList;
     const auto ids = x.Numbers(x.root, x.clientListAtom, XA_WINDOW, &x.hasClientList);
     const std::vector<Window> now(ids.begin(), ids.end());
     const std::vector<Window> before = std::move(x.clientList);
     x.clientList = now;
+    std::set<Window> old(before.begin(), before.end());
+    if (!hadClientList && x.hasClientList) {
+        // A window manager arrived: the windows already announced from the root's mapped
+        // children are not new again.
+        old.insert(x.mapped.begin(), x.mapped.end());
+        x.mapped.clear();
+    }
     if (!notify) {
         return;
     }
-    const std::set<Window> old(before.begin(), before.end());
     const std::set<Window> current(now.begin(), now.end());
     for (Window window : before) {
         if (current.count(window) == 0 && x.hidden.count(window) == 0) {
@@ -312,14 +391,21 @@ void X11DesktopWindows::Notify(HookNotice notice, WindowId window) {
 void X11DesktopWindows::ScheduleDrain() {
     // Round trips read the events that arrived meanwhile into Xlib's queue, where the
     // descriptor no longer shows them: they are handled from the loop, after the running event.
-    if (!m_x || m_x->drainPosted || XQLength(m_x->display) == 0) {
+    // A display that went away during a round trip is let go the same way.
+    if (!m_x || m_x->drainPosted || (!m_x->lost && XQLength(m_x->display) == 0)) {
         return;
     }
     m_x->drainPosted = true;
     m_loop.Post([this, alive = m_x->alive] {
         if (*alive) {
             m_x->drainPosted = false;
-            Guarded("X11 window notices", [&] { HandleQueued(); });
+            Guarded("X11 window notices", [&] {
+                if (m_x->lost) {
+                    Lost();
+                } else {
+                    HandleQueued();
+                }
+            });
         }
     });
 }
@@ -526,6 +612,7 @@ std::vector<ProcessId> X11DesktopWindows::DesktopProcesses() {
 
 bool X11DesktopWindows::SuspendScreenSaver(bool on) {
     DrainAfter drain(*this);
+    m_saverSuspended = on;
     if (!Available()) {
         return false;
     }

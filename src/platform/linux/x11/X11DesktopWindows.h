@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,10 +30,19 @@ class X11DesktopWindows : public DesktopWindows {
     X11DesktopWindows(const X11DesktopWindows&) = delete;
     X11DesktopWindows& operator=(const X11DesktopWindows&) = delete;
 
+    // How often a configured display that does not answer is asked again (as the kiosk does).
+    static constexpr std::uint32_t kReopenRetryMs = 10000;
+
     // Connects to the display (DISPLAY when empty); false headless. The display going away
     // later leaves the adapter without one. The display server and the window manager found
     // here are protected from Processes' Terminate.
     bool Open(const std::string& displayName = std::string());
+    // Keeps the watch on the display of DISPLAY for the adapter's life: opened now when it
+    // answers, else once it does (the agent may start before the X server or the session), asked
+    // every retryMs; a display that goes away is waited for again the same way. Notices flow to
+    // the sink and the screen saver stays as last asked across reopenings. Without DISPLAY the
+    // agent is headless and nothing is ever asked. True when the display is open now.
+    bool KeepOpen(std::uint32_t retryMs = kReopenRetryMs);
 
     bool Available() override;
     bool Exists(WindowId window) override;
@@ -64,11 +74,18 @@ class X11DesktopWindows : public DesktopWindows {
     void Notify(HookNotice notice, WindowId window);
     void ScheduleDrain();
     void Close();
+    void Lost();
+    void Reopen();
+    void ProtectDesktopProcesses();
 
     LinuxEventLoop& m_loop;
     Processes& m_processes;
     std::unique_ptr<Connection> m_x;
     NoticeSink m_sink;
+    bool m_keepOpen = false;
+    bool m_saverSuspended = false;  // as last asked, applied again to a reopened display
+    EventLoop::TimerId m_reopen = 0;
+    std::uint32_t m_retryMs = kReopenRetryMs;
 };
 
 }  // namespace ko

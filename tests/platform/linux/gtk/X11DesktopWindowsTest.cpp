@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "XvfbSession.h"
 #include "fakes/DryRunScope.h"
 #include "platform/LoopTestSupport.h"
 #include "platform/linux/ChildProgram.h"
@@ -186,6 +188,61 @@ TEST_F(X11DesktopWindowsTest, PoliteCloseEndsAWillingProgramAndAStubbornOneIsKil
         return Saw(HookNotice::WindowDestroyed, willingWindow) &&
                Saw(HookNotice::WindowDestroyed, stubbornWindow);
     }));
+}
+
+// The agent may start before the X server: the watch opens once the display answers, lets go
+// of a display that goes away and takes up the next one, with the hooks' notices and the screen
+// saver's suspension carried over.
+TEST(X11DesktopWindowsLateDisplay, WatchOpensWhenTheDisplayArrivesAndSurvivesItsLoss) {
+    const std::string shared = TestDisplay().Display();
+    struct RestoreDisplay {
+        std::string name;
+        ~RestoreDisplay() { ::setenv("DISPLAY", name.c_str(), 1); }
+    } restore{shared};
+
+    LinuxEventLoop loop;
+    LinuxProcesses processes(loop);
+    X11DesktopWindows desktop(loop, processes);
+    LinuxHookLibrary hooks(&desktop);
+    std::vector<Notice> notices;
+    hooks.SetNoticeHandler([&](HookNotice n, WindowId w) { notices.push_back({n, w}); });
+    ASSERT_TRUE(hooks.SetShellHook());
+    ASSERT_TRUE(hooks.SetSaverHook());  // locked before any display
+
+    ::unsetenv("DISPLAY");
+    EXPECT_FALSE(desktop.KeepOpen(50));  // headless: nothing to wait for
+    ::setenv("DISPLAY", ":987", 1);
+    EXPECT_FALSE(desktop.KeepOpen(50));
+    EXPECT_FALSE(desktop.Available());
+
+    const auto sawNewWindow = [&](std::unique_ptr<ChildProgram>& helper, const char* name) {
+        helper = std::make_unique<ChildProgram>(
+            std::vector<std::string>{KO_X_HELPER, "ignore", name, name});
+        const std::string ready = helper->ReadLine();
+        if (ready.rfind("ready ", 0) != 0) {
+            return false;
+        }
+        const auto window = static_cast<WindowId>(std::stoul(ready.substr(6)));
+        return RunFor(loop, 5000, [&] {
+            return std::any_of(notices.begin(), notices.end(), [&](const Notice& n) {
+                return n.notice == HookNotice::WindowCreated && n.window == window;
+            });
+        });
+    };
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        XvfbSession own;  // sets DISPLAY to the display that arrives
+        ASSERT_TRUE(own.Start(320, 240));
+        ASSERT_TRUE(RunFor(loop, 5000, [&] { return desktop.Available(); }));
+        std::unique_ptr<ChildProgram> helper;
+        EXPECT_TRUE(sawNewWindow(helper, "KoLate"));
+        EXPECT_TRUE(desktop.SuspendScreenSaver(true));
+        helper.reset();
+        own.StopServer();
+        EXPECT_TRUE(RunFor(loop, 5000, [&] { return !desktop.Available(); }));
+        EXPECT_EQ(desktop.Hide(1), ActionResult::NotSupported);
+    }
 }
 
 }  // namespace
