@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,9 +61,15 @@ struct Receiver : ChannelPort::Receiver {
 using WatcherBody = std::function<int(LinuxEventLoop&, LinuxChannelPort&, MessageChannel&,
                                       Receiver&, ChannelPort::WindowHandle agent)>;
 
-pid_t StartWatcher(const std::string& runtimeDir, const WatcherBody& body) {
+// account, when given, makes the child that account's process first.
+pid_t StartWatcher(const std::string& runtimeDir, const WatcherBody& body,
+                   std::optional<std::pair<uid_t, gid_t>> account = std::nullopt) {
     const pid_t child = ::fork();
     if (child == 0) {
+        if (account && (::setgroups(0, nullptr) != 0 || ::setgid(account->second) != 0 ||
+                        ::setuid(account->first) != 0)) {
+            ::_exit(92);
+        }
         int code = 90;
         {
             LinuxEventLoop loop;
@@ -229,28 +236,15 @@ TEST_F(LinuxChannelPortTest, AWatcherThatDiesInsideItsHandlerEndsTheSendAtOnce) 
 // A watcher run as another user announces itself: 0 when the agent answered, 1 when the agent
 // closed the connection instead.
 pid_t WatcherOfAccount(const std::string& runtimeDir, uid_t uid, gid_t gid) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) {
-            ::_exit(92);
-        }
-        int code = 90;
-        {
-            LinuxEventLoop loop;
-            LinuxChannelPort port(loop, LinuxChannelPort::Side::Connecting, runtimeDir);
-            MessageChannel channel(port);
-            Receiver receiver;
-            channel.RegisterAll();
-            if (port.CreateOwnWindow(MessageChannel::kWatcherWindowName, &receiver)) {
-                const auto agent = port.FindPeerWindow(MessageChannel::kAgentWindowName);
-                const auto result = channel.SendMessageToService(agent, Message::KOW_CONNECTION,
-                                                                 std::to_string(port.OwnWindow()));
-                code = agent == 0 ? 91 : result == SendResult::Delivered ? 0 : 1;
-            }
-        }
-        ::_exit(code);
-    }
-    return child;
+    return StartWatcher(
+        runtimeDir,
+        [](LinuxEventLoop&, LinuxChannelPort& port, MessageChannel& channel, Receiver&,
+           ChannelPort::WindowHandle agent) {
+            const auto result = channel.SendMessageToService(agent, Message::KOW_CONNECTION,
+                                                             std::to_string(port.OwnWindow()));
+            return result == SendResult::Delivered ? 0 : 1;
+        },
+        std::make_pair(uid, gid));
 }
 
 TEST_F(LinuxChannelPortTest, OnlyAccountsTheCheckAdmitsConnectAndRootAlwaysDoes) {
