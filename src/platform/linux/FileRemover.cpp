@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -81,13 +80,6 @@ bool FileRemover::RemoveFile(int parent, const std::string& name,
         return false;
     }
     return true;
-}
-
-bool FileRemover::RemoveTree(int parent, const std::string& name, const std::string& shownPath) {
-    TreeRemoval removal(*this, UniqueFd(::dup(parent)), name, shownPath);
-    while (!removal.Step(SIZE_MAX)) {
-    }
-    return removal.Succeeded();
 }
 
 FileRemover::TreeRemoval::TreeRemoval(const FileRemover& remover, UniqueFd parent, std::string name,

@@ -40,8 +40,6 @@ class FileRemover {
         // left to do.
         bool Step(std::size_t budget);
         bool Finished() const { return m_finished; }
-        // True when nothing of the entry is left (or, in a dry run, it would be removed).
-        bool Succeeded() const { return m_finished && m_allRemoved; }
 
       private:
         // One folder being emptied: its names, read when it was opened.
@@ -67,9 +65,6 @@ class FileRemover {
         bool m_allRemoved = true;
     };
 
-    // Removes the entry name of the open directory parent in one go (see TreeRemoval). True
-    // when nothing of it is left (or, in a dry run, it would be removed).
-    bool RemoveTree(int parent, const std::string& name, const std::string& shownPath);
     // Removes the file or link name of the open directory parent; a missing one is no failure.
     bool RemoveFile(int parent, const std::string& name, const std::string& shownPath) const;
 
