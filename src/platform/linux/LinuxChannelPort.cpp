@@ -201,9 +201,13 @@ bool LinuxChannelPort::AccountAdmitted(uid_t uid, pid_t pid) {
         m_accountCheck(LinuxProcesses::SidOfUid(uid))) {
         return true;
     }
-    // The socket is open to every local user; only the session's own may play its watcher.
-    Logger::Warning("channel: process " + std::to_string(pid) + " of uid " + std::to_string(uid) +
-                    " is not the session's user; its connection is refused");
+    // The socket is open to every local user; only the session's own may play its watcher. Each
+    // account is named once: a user who keeps connecting must not flood the log.
+    if (m_refusedAccounts.size() < kMaxConnections && m_refusedAccounts.insert(uid).second) {
+        Logger::Warning("channel: process " + std::to_string(pid) + " of uid " +
+                        std::to_string(uid) +
+                        " is not the session's user; its connections are refused");
+    }
     return false;
 }
 

@@ -91,6 +91,8 @@ class LinuxChannelPort : public ChannelPort {
     LinuxEventLoop::WatchId m_listenWatch = 0;
     Receiver* m_receiver = nullptr;
     AccountCheck m_accountCheck;
+    // The accounts whose refusal has been logged.
+    std::set<uid_t> m_refusedAccounts;
     WindowHandle m_own = 0;
     std::map<WindowHandle, ConnectionPtr> m_connections;
     std::map<std::uint32_t, std::string> m_registered;

@@ -16,11 +16,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/LoopTestSupport.h"
 #include "platform/linux/UniqueFd.h"
+#include "shared/Logger.h"
 #include "shared/MessageChannel.h"
 
 namespace ko {
@@ -281,10 +283,18 @@ TEST_F(LinuxChannelPortTest, OnlyAccountsTheCheckAdmitsConnectAndRootAlwaysDoes)
         return code;
     };
 
-    // Another user's process is refused before it can say anything.
+    // Another user's process is refused before it can say anything, and named in the log once
+    // however often it comes back.
+    int warnings = 0;
+    Logger::SetSink([&warnings](Logger::Level level, std::string_view) {
+        warnings += level == Logger::Level::Warning ? 1 : 0;
+    });
     EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+    EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+    Logger::SetSink(nullptr);
     EXPECT_EQ(0, announcements);
-    EXPECT_EQ(std::vector<std::string>{"S-1-22-1-65534"}, asked);
+    EXPECT_EQ(1, warnings);
+    EXPECT_EQ((std::vector<std::string>{"S-1-22-1-65534", "S-1-22-1-65534"}), asked);
 
     // The session's user gets through.
     admit = true;
