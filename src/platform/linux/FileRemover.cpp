@@ -174,7 +174,8 @@ bool FileRemover::TreeRemoval::Step(std::size_t budget) {
             }
             continue;
         }
-        const std::string& name = level.names[level.next++];
+        // A copy: entering a folder below moves the levels.
+        const std::string name = level.names[level.next++];
         struct stat info {};
         if (::fstatat(level.fd.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
