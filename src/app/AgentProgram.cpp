@@ -63,6 +63,7 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
     std::unique_ptr<WorkstationControl> control;
     if (ports) {
         watcher.ProtectWatchersIn(&ports->ProcessList());
+        watcher.AdmitSessionUserOf(&ports->Session());
         control = std::make_unique<WorkstationControl>(
             ControlContext{loop, registryModule, globals, kiosk, messages, advertising, watcher,
                            ports->Windows(), ports->ProcessList(), ports->Session(),

@@ -22,6 +22,8 @@ const char* LevelName(Logger::Level level) {
             return "debug";
         case Logger::Level::Info:
             return "info";
+        case Logger::Level::Warning:
+            return "warning";
         case Logger::Level::Error:
             return "error";
     }
@@ -33,9 +35,10 @@ const char* LevelName(Logger::Level level) {
 void SetUpProgramLog(const char* program) {
     const char* level = std::getenv("OSTREL_LOG");
     std::string wanted = level != nullptr ? level : "info";
-    Logger::SetMinimumLevel(wanted == "debug"   ? Logger::Level::Debug
-                            : wanted == "error" ? Logger::Level::Error
-                                                : Logger::Level::Info);
+    Logger::SetMinimumLevel(wanted == "debug"     ? Logger::Level::Debug
+                            : wanted == "warning" ? Logger::Level::Warning
+                            : wanted == "error"   ? Logger::Level::Error
+                                                  : Logger::Level::Info);
     const char* file = std::getenv("OSTREL_LOG_FILE");
     std::string logFile = file != nullptr ? file : "";
     Logger::SetSink(

@@ -130,6 +130,11 @@ int RunForeground(ko::RegistryFileStore& registry, ko::ServiceManager& services,
 int Main(int argc, char** argv) {
     ko::LinuxSystemInfo system(argc > 0 ? argv[0] : "koagent");
     ko::RegistryFileStore registry(ko::RegistryFileStore::DefaultPath());
+    // A store an older version wrote keeps its passwords readable by everyone until they move.
+    if (!registry.MoveStraySecrets()) {
+        ko::Logger::Error("the passwords in " + registry.Path() +
+                          " could not be moved to their own file; the next change moves them");
+    }
     ko::SystemdServiceManager services;
     if (HasArgument(argc, argv, "--foreground")) {
         if (system.AnotherInstanceRunning()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ko {
@@ -79,6 +80,14 @@ class ChannelPort {
     // Lets a lower-privileged process send this message number to the own window, where the
     // system filters window messages by privilege. A no-op elsewhere.
     virtual void AdmitMessage(std::uint32_t number) = 0;
+
+    // Which accounts may reach the own window, asked with the account's SID text; without a
+    // check every account may. Where any local user can reach the window (Linux: the socket is
+    // open to all) a process of another account is refused before it can send; the system's own
+    // account and the program's own always pass. Where the window system keeps sessions apart
+    // and filters by privilege itself (Windows) the check is kept but never asked.
+    using AccountCheck = std::function<bool(const std::string& sid)>;
+    virtual void SetPeerAccountCheck(AccountCheck check) = 0;
 
     // Sends synchronously, wParam the own window. timeoutMs 0 waits until the peer answers or is
     // gone. Texts longer than kMaxText are refused.

@@ -3,28 +3,9 @@
 #include <utility>
 
 #include "platform/EventLoop.h"
+#include "shared/AsciiCase.h"
 
 namespace ko {
-
-namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 FileSearch::FileSearch(EventLoop& loop, ShellJobs& shell) : m_loop(loop), m_shell(shell) {}
 
@@ -84,7 +65,7 @@ void FileSearch::Turn() {
             continue;
         }
         if (entry.kind == DirectoryListing::Kind::File) {
-            if (SameNameIgnoringCase(entry.name, m_name)) {
+            if (EqualsIgnoringAsciiCase(entry.name, m_name)) {
                 Finish(level.directory + entry.name);
                 return;
             }

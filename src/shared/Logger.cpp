@@ -33,6 +33,10 @@ void Logger::Info(std::string_view text) {
     Write(Level::Info, text);
 }
 
+void Logger::Warning(std::string_view text) {
+    Write(Level::Warning, text);
+}
+
 void Logger::Error(std::string_view text) {
     Write(Level::Error, text);
 }

@@ -10,7 +10,7 @@ namespace ko {
 // the user. Passwords are never passed here: callers mask them (MaskSecret) before logging.
 class Logger {
   public:
-    enum class Level { Debug, Info, Error };
+    enum class Level { Debug, Info, Warning, Error };
     using Sink = std::function<void(Level, std::string_view)>;
 
     // The program chooses where lines go (stderr / journald on Linux, the debugger output and an
@@ -20,6 +20,8 @@ class Logger {
 
     static void Debug(std::string_view text);
     static void Info(std::string_view text);
+    // Something is wrong but the program goes on without it (a part that cannot work here).
+    static void Warning(std::string_view text);
     static void Error(std::string_view text);
 
     // A password-sized run of stars, so a log line shows that a secret was there but not what.

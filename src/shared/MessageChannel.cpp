@@ -74,6 +74,9 @@ MessageChannel::SendResult MessageChannel::Send(WindowHandle peer, Message messa
     if (peer == 0 || !m_port.IsWindow(peer)) {
         return SendResult::NoPeer;
     }
+    // A text ends at its first NUL, as an atom holds it: sent whole it would make the Linux
+    // peer close the link as a malformed frame (a server's start list could carry one).
+    text = text.substr(0, text.find('\0'));
     // A text that cannot travel whole is not sent at all: the receiver would get an empty one.
     if (text.size() > kMaxText) {
         Logger::Error(std::string("channel: ") + Name(message) + " not sent: its text has " +

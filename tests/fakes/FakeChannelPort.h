@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ChannelPort.h"
@@ -52,6 +53,12 @@ class FakeChannelPort : public ChannelPort {
     std::uint32_t ProcessOfWindow(WindowHandle handle) override;
     void SetProcessOf(WindowHandle handle, std::uint32_t process) { m_processes[handle] = process; }
     void AdmitMessage(std::uint32_t number) override { m_admitted.insert(number); }
+    void SetPeerAccountCheck(AccountCheck check) override { m_accountCheck = std::move(check); }
+    // What the check set last says of an account; true without one.
+    bool AccountAdmitted(const std::string& sid) const {
+        return !m_accountCheck || m_accountCheck(sid);
+    }
+    bool HasAccountCheck() const { return static_cast<bool>(m_accountCheck); }
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,
                     std::uint32_t timeoutMs) override;
     bool SendInProgress() const override { return m_sending > 0; }
@@ -81,6 +88,7 @@ class FakeChannelPort : public ChannelPort {
     bool m_hung = false;
     std::vector<SentMessage> m_sent;
     std::set<std::uint32_t> m_admitted;
+    AccountCheck m_accountCheck;
     std::map<WindowHandle, std::uint32_t> m_processes;
 };
 

@@ -30,12 +30,19 @@ void FakeEventLoop::Post(std::function<void()> task) {
 }
 
 void FakeEventLoop::RunPosted() {
-    while (!m_posted.empty() && !m_quit) {
-        auto task = std::move(m_posted.front());
-        m_posted.pop_front();
-        ++m_wakeUps;
-        task();
+    while (RunOnePosted()) {
     }
+}
+
+bool FakeEventLoop::RunOnePosted() {
+    if (m_posted.empty() || m_quit) {
+        return false;
+    }
+    auto task = std::move(m_posted.front());
+    m_posted.pop_front();
+    ++m_wakeUps;
+    task();
+    return true;
 }
 
 bool FakeEventLoop::RunOneDueTimer(std::set<TimerId>& ticked) {

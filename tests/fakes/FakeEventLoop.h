@@ -30,6 +30,8 @@ class FakeEventLoop : public EventLoop {
     void Advance(std::int64_t ms);
     // Runs posted tasks until none is left (timers do not move).
     void RunPosted();
+    // Runs the oldest posted task only; false when none waits.
+    bool RunOnePosted();
 
     std::uint32_t TimerInterval(TimerId id) const;
     bool TimerRunning(TimerId id) const { return TimerInterval(id) != 0; }

@@ -100,6 +100,12 @@ TEST_F(TwoPrograms, SendsCarryTheTextAndTheSendersWindowAndRefuseWhatCannotTrave
                                             std::string(255, 'a')));
     EXPECT_EQ(MessageChannel::kAgentSendTimeoutMs, agentPort.Sent().back().timeoutMs);
     EXPECT_EQ(1u, watcher.seen.size());
+    // A text travels up to its first NUL, however long the rest.
+    EXPECT_EQ(SendResult::Delivered,
+              agentChannel.SendMessageToExe(watcherPort.OwnWindow(), Message::KOW_Run_Application,
+                                            std::string("run.sh\0", 7) + std::string(300, 'x')));
+    ASSERT_EQ(2u, watcher.seen.size());
+    EXPECT_EQ("run.sh", watcher.seen[1].text);
     EXPECT_EQ(254u, MessageChannel::CutUrl(std::string(300, 'u')).size());
 }
 

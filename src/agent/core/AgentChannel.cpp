@@ -7,6 +7,7 @@
 #include "agent/messages/MessageWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/Processes.h"
+#include "platform/UserSession.h"
 #include "shared/AsciiCase.h"
 #include "shared/Guard.h"
 #include "shared/Logger.h"
@@ -43,7 +44,20 @@ AgentChannel::AgentChannel(EventLoop& loop, ChannelPort& port, MessageWindow& me
 
 AgentChannel::~AgentChannel() {
     // The window's own procedure comes back when the program ends.
+    m_port.SetPeerAccountCheck(nullptr);
     m_port.DestroyOwnWindow();
+}
+
+void AgentChannel::AdmitSessionUserOf(UserSession* session) {
+    if (session == nullptr) {
+        m_port.SetPeerAccountCheck(nullptr);
+        return;
+    }
+    // Asked when a process connects: the user may have changed since the last one.
+    m_port.SetPeerAccountCheck([session](const std::string& sid) {
+        const std::optional<SessionUser> user = session->LoggedOnUser();
+        return user && !user->sid.empty() && AsciiLower(user->sid) == AsciiLower(sid);
+    });
 }
 
 void AgentChannel::RegisterMessages() {

@@ -14,6 +14,7 @@ class AgentWindowHandler;
 class EventLoop;
 class MessageWindow;
 class Processes;
+class UserSession;
 class wsClient;
 
 // The agent's end of the channel: its message window, `WatcherWindow`, the receivers of the
@@ -34,6 +35,9 @@ class AgentChannel : public WatcherChannel, private ChannelPort::Receiver {
     // announces itself, so that closing a customer's programs never ends the session's watcher.
     // Null until set.
     void ProtectWatchersIn(Processes* processes) { m_processes = processes; }
+    // Only the logged-on user's processes (and the system's) may reach the agent's window as the
+    // watcher, where any local user could. Null: every account may.
+    void AdmitSessionUserOf(UserSession* session);
 
     // WatcherChannel
     void RegisterMessages() override;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "shared/Logger.h"
@@ -56,7 +57,8 @@ UniqueFd FileRemover::OpenDirectoryBelow(const std::string& base, const std::str
     return current;
 }
 
-bool FileRemover::RemoveFile(int parent, const std::string& name, const std::string& shownPath) {
+bool FileRemover::RemoveFile(int parent, const std::string& name,
+                             const std::string& shownPath) const {
     if (!IsEntryName(name)) {
         return false;
     }
@@ -80,72 +82,113 @@ bool FileRemover::RemoveFile(int parent, const std::string& name, const std::str
     return true;
 }
 
-bool FileRemover::RemoveTree(int parent, const std::string& name, const std::string& shownPath) {
-    if (!IsEntryName(name)) {
-        Logger::Debug("not a name of its own, left alone: " + shownPath);
-        return false;
-    }
-    struct stat info {};
-    if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT;
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        return RemoveFile(parent, name, shownPath);
-    }
-    if (m_dryRun) {
-        Logger::Info("dry run: would delete the folder " + shownPath);
-        return true;
-    }
-    UniqueFd directory = OpenChild(parent, name.c_str());
-    bool emptied = directory && RemoveContents(directory.Get(), info.st_dev, 0);
-    directory.Reset();
-    if (!emptied || ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
-        Logger::Debug("could not delete all of " + shownPath);
-        return false;
-    }
-    return true;
+FileRemover::TreeRemoval::TreeRemoval(const FileRemover& remover, UniqueFd parent, std::string name,
+                                      std::string shownPath)
+    : m_remover(remover),
+      m_parent(std::move(parent)),
+      m_name(std::move(name)),
+      m_shownPath(std::move(shownPath)) {}
+
+void FileRemover::TreeRemoval::Finish(bool removed) {
+    m_finished = true;
+    m_allRemoved = m_allRemoved && removed;
+    m_levels.clear();
 }
 
-bool FileRemover::RemoveContents(int directory, dev_t device, int depth) {
-    if (depth > kMaxDepth) {
+void FileRemover::TreeRemoval::Start() {
+    m_started = true;
+    if (!m_parent || !IsEntryName(m_name)) {
+        Logger::Debug("not a name of its own, left alone: " + m_shownPath);
+        Finish(false);
+        return;
+    }
+    struct stat info {};
+    if (::fstatat(m_parent.Get(), m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        Finish(errno == ENOENT);
+        return;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        Finish(m_remover.RemoveFile(m_parent.Get(), m_name, m_shownPath));
+        return;
+    }
+    if (m_remover.DryRun()) {
+        Logger::Info("dry run: would delete the folder " + m_shownPath);
+        Finish(true);
+        return;
+    }
+    m_device = info.st_dev;
+    if (!Enter(m_parent.Get(), m_name)) {
+        Logger::Debug("could not delete all of " + m_shownPath);
+        Finish(false);
+    }
+}
+
+bool FileRemover::TreeRemoval::Enter(int parent, const std::string& name) {
+    if (static_cast<int>(m_levels.size()) > kMaxDepth) {
+        return false;
+    }
+    Level level;
+    level.fd = OpenChild(parent, name.c_str());
+    level.name = name;
+    if (!level.fd) {
         return false;
     }
     // Names are read first: deleting while reading may make readdir skip entries.
-    std::vector<std::string> names;
-    {
-        int copy = ::dup(directory);
-        DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
-        if (dir == nullptr) {
-            if (copy >= 0) {
-                ::close(copy);
-            }
-            return false;
+    const int copy = ::dup(level.fd.Get());
+    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (dir == nullptr) {
+        if (copy >= 0) {
+            ::close(copy);
         }
-        while (dirent* entry = ::readdir(dir)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-                names.emplace_back(entry->d_name);
-            }
-        }
-        ::closedir(dir);
+        return false;
     }
-    bool all = true;
-    for (const std::string& name : names) {
-        struct stat info {};
-        if (::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    while (dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            level.names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    m_levels.push_back(std::move(level));
+    return true;
+}
+
+bool FileRemover::TreeRemoval::Step(std::size_t budget) {
+    if (!m_started) {
+        Start();
+    }
+    while (!m_finished && budget > 0) {
+        --budget;
+        Level& level = m_levels.back();
+        if (level.next == level.names.size()) {
+            // Emptied (as far as it goes): the folder itself goes from the one above.
+            const std::string name = level.name;
+            m_levels.pop_back();
+            const int above = m_levels.empty() ? m_parent.Get() : m_levels.back().fd.Get();
+            const bool removed = ::unlinkat(above, name.c_str(), AT_REMOVEDIR) == 0;
+            m_allRemoved = m_allRemoved && removed;
+            if (m_levels.empty()) {
+                if (!m_allRemoved) {
+                    Logger::Debug("could not delete all of " + m_shownPath);
+                }
+                Finish(removed);
+            }
             continue;
         }
-        if (S_ISDIR(info.st_mode)) {
-            UniqueFd child = OpenChild(directory, name.c_str());
-            if (info.st_dev != device || !child ||
-                !RemoveContents(child.Get(), device, depth + 1) ||
-                ::unlinkat(directory, name.c_str(), AT_REMOVEDIR) != 0) {
-                all = false;
-            }
-        } else if (::unlinkat(directory, name.c_str(), 0) != 0) {
-            all = false;
+        // A copy: entering a folder below moves the levels.
+        const std::string name = level.names[level.next++];
+        struct stat info {};
+        if (::fstatat(level.fd.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            // A link goes as a link.
+            m_allRemoved = ::unlinkat(level.fd.Get(), name.c_str(), 0) == 0 && m_allRemoved;
+        } else if (info.st_dev != m_device || !Enter(level.fd.Get(), name)) {
+            // Another file system mounted below, or a folder that cannot be read, stays.
+            m_allRemoved = false;
         }
     }
-    return all;
+    return m_finished;
 }
 
 }  // namespace ko

@@ -22,7 +22,8 @@ inline constexpr int kExitDisplayLost = 2;
 struct KioskModuleHost {
     std::uint32_t version = kKioskModuleVersion;
     LinuxEventLoop* loop = nullptr;
-    // Log lines of the module go to the agent's logger (level: 0 debug, 1 info, 2 error).
+    // Log lines of the module go to the agent's logger (level: 0 debug, 1 info, 2 error,
+    // 3 warning).
     void (*log)(int level, const char* text) = nullptr;
 };
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/linux/LinuxProcesses.h"
 #include "shared/Logger.h"
 
 namespace ko {
@@ -57,7 +58,7 @@ std::string Frame(std::uint8_t kind, std::uint32_t sequence, std::uint32_t numbe
     return frame;
 }
 
-bool PeerPid(int fd, pid_t& pid) {
+bool PeerCredentials(int fd, pid_t& pid, uid_t& uid) {
     ucred credentials{};
     socklen_t length = sizeof credentials;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 ||
@@ -65,6 +66,7 @@ bool PeerPid(int fd, pid_t& pid) {
         return false;
     }
     pid = credentials.pid;
+    uid = credentials.uid;
     return true;
 }
 
@@ -183,14 +185,30 @@ void LinuxChannelPort::Accept() {
             return;  // EAGAIN, or a peer that went before we took it
         }
         pid_t pid = 0;
-        if (!PeerPid(fd.Get(), pid)) {
-            continue;
+        uid_t uid = 0;
+        if (!PeerCredentials(fd.Get(), pid, uid) || !AccountAdmitted(uid, pid)) {
+            continue;  // closed as it goes out of scope
         }
         if (m_connections.size() >= kMaxConnections) {
             CloseConnection(m_connections.begin()->second, "too many connections");
         }
         Adopt(std::move(fd), pid);
     }
+}
+
+bool LinuxChannelPort::AccountAdmitted(uid_t uid, pid_t pid) {
+    if (uid == 0 || uid == ::geteuid() || !m_accountCheck ||
+        m_accountCheck(LinuxProcesses::SidOfUid(uid))) {
+        return true;
+    }
+    // The socket is open to every local user; only the session's own may play its watcher. Each
+    // account is named once: a user who keeps connecting must not flood the log.
+    if (m_refusedAccounts.size() < kMaxConnections && m_refusedAccounts.insert(uid).second) {
+        Logger::Warning("channel: process " + std::to_string(pid) + " of uid " +
+                        std::to_string(uid) +
+                        " is not the session's user; its connections are refused");
+    }
+    return false;
 }
 
 LinuxChannelPort::ConnectionPtr LinuxChannelPort::Adopt(UniqueFd fd, pid_t pid) {
@@ -233,7 +251,8 @@ LinuxChannelPort::WindowHandle LinuxChannelPort::FindPeerWindow(const std::strin
         return 0;
     }
     pid_t pid = 0;
-    if (!PeerPid(fd.Get(), pid) || !SetNonBlocking(fd.Get())) {
+    uid_t uid = 0;
+    if (!PeerCredentials(fd.Get(), pid, uid) || !SetNonBlocking(fd.Get())) {
         return 0;
     }
     return Adopt(std::move(fd), pid)->pid;

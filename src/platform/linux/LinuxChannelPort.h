@@ -45,8 +45,11 @@ class LinuxChannelPort : public ChannelPort {
     WindowHandle FindPeerWindow(const std::string& windowName) override;
     bool IsWindow(WindowHandle handle) override;
     std::uint32_t ProcessOfWindow(WindowHandle handle) override;
-    // The socket admits every local user; the peer's pid is what is checked.
+    // The socket admits every local user; the peer's pid and account are what is checked.
     void AdmitMessage(std::uint32_t) override {}
+    // Asked at every connection with the peer's uid as a SID text ("S-1-22-1-<uid>"); root and
+    // the agent's own uid always pass. A refused peer is logged and its connection closed.
+    void SetPeerAccountCheck(AccountCheck check) override { m_accountCheck = std::move(check); }
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,
                     std::uint32_t timeoutMs) override;
     bool SendInProgress() const override { return !m_waiting.empty(); }
@@ -67,6 +70,8 @@ class LinuxChannelPort : public ChannelPort {
     using ConnectionPtr = std::shared_ptr<Connection>;
 
     void Accept();
+    // Whether a process of this account may connect.
+    bool AccountAdmitted(uid_t uid, pid_t pid);
     ConnectionPtr Adopt(UniqueFd fd, pid_t pid);
     void OnReadable(const ConnectionPtr& connection);
     // Reads what is buffered in the socket; false when the peer closed or the read failed.
@@ -85,6 +90,9 @@ class LinuxChannelPort : public ChannelPort {
     UniqueFd m_listen;
     LinuxEventLoop::WatchId m_listenWatch = 0;
     Receiver* m_receiver = nullptr;
+    AccountCheck m_accountCheck;
+    // The accounts whose refusal has been logged.
+    std::set<uid_t> m_refusedAccounts;
     WindowHandle m_own = 0;
     std::map<WindowHandle, ConnectionPtr> m_connections;
     std::map<std::uint32_t, std::string> m_registered;

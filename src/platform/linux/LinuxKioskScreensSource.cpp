@@ -19,6 +19,9 @@ void LogFromModule(int level, const char* text) {
         case 1:
             Logger::Info(text);
             break;
+        case 3:
+            Logger::Warning(text);
+            break;
         default:
             Logger::Error(text);
             break;

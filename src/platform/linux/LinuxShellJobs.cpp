@@ -30,13 +30,17 @@ std::pair<std::string, std::string> SplitLast(const std::string& relative) {
     return {relative.substr(0, slash), relative.substr(slash + 1)};
 }
 
-void RemoveFolderBelow(FileRemover& remover, const std::string& base, const std::string& relative) {
+// The removal of a folder below base, to be stepped; null when there is nothing to remove.
+std::shared_ptr<FileRemover::TreeRemoval> FolderBelow(const FileRemover& remover,
+                                                      const std::string& base,
+                                                      const std::string& relative) {
     auto [parent, leaf] = SplitLast(relative);
     UniqueFd parentFd = FileRemover::OpenDirectoryBelow(base, parent);
     if (!parentFd) {
-        return;  // no such cache, or a link on the way
+        return nullptr;  // no such cache, or a link on the way
     }
-    remover.RemoveTree(parentFd.Get(), leaf, base + "/" + relative);
+    return std::make_shared<FileRemover::TreeRemoval>(remover, std::move(parentFd), leaf,
+                                                      base + "/" + relative);
 }
 
 bool Skipped(const BrowserProfile& profile) {
@@ -55,24 +59,34 @@ LinuxShellJobs::LinuxShellJobs(EventLoop& loop, BrowserProfiles::Folders folders
     : m_loop(loop), m_folders(std::move(folders)), m_dryRun(dryRun), m_launcher(loop) {}
 
 void LinuxShellJobs::DeleteUrlCache(Done done) {
-    EachProfile(std::move(done), [this](const BrowserProfile& profile) {
-        FileRemover remover(m_dryRun);
+    EachProfile(std::move(done), [this](const BrowserProfile& profile) -> Slices {
+        auto remover = std::make_shared<FileRemover>(m_dryRun);
+        std::vector<std::shared_ptr<FileRemover::TreeRemoval>> removals;
         if (!profile.cacheRelative.empty()) {
-            RemoveFolderBelow(remover, m_folders.cache, profile.cacheRelative);
+            removals.push_back(FolderBelow(*remover, m_folders.cache, profile.cacheRelative));
         }
         if (profile.browser == BrowserProfile::Browser::Firefox) {
             // A profile outside the usual folder keeps its cache inside.
-            RemoveFolderBelow(remover, profile.base, profile.relative + "/cache2");
+            removals.push_back(FolderBelow(*remover, profile.base, profile.relative + "/cache2"));
         }
+        return [remover, removals = std::move(removals)] {
+            for (const auto& removal : removals) {
+                if (removal && !removal->Finished()) {
+                    removal->Step(kEntriesPerTurn);
+                    return false;
+                }
+            }
+            return true;
+        };
     });
 }
 
 void LinuxShellJobs::ClearUrlHistory(Done done) {
-    EachProfile(std::move(done), [this](const BrowserProfile& profile) {
+    EachProfile(std::move(done), [this](const BrowserProfile& profile) -> Slices {
         UniqueFd folder = FileRemover::OpenDirectoryBelow(profile.base, profile.relative);
         if (!folder) {
             Logger::Debug("cannot open the profile " + profile.Path());
-            return;
+            return nullptr;
         }
         if (profile.browser == BrowserProfile::Browser::Chromium) {
             FileRemover remover(m_dryRun);
@@ -82,21 +96,28 @@ void LinuxShellJobs::ClearUrlHistory(Done done) {
         } else if (!FirefoxPlaces::ClearHistory(profile.Path() + "/places.sqlite", m_dryRun)) {
             Logger::Debug("the history of " + profile.Path() + " stays");
         }
+        return nullptr;
     });
 }
 
-void LinuxShellJobs::EachProfile(Done done, std::function<void(const BrowserProfile&)> work) {
+void LinuxShellJobs::EachProfile(Done done, ProfileWork work) {
     auto profiles = std::make_shared<std::vector<BrowserProfile>>(BrowserProfiles::Find(m_folders));
-    NextProfile(std::move(profiles), 0, std::move(work), std::move(done));
+    NextProfile(std::move(profiles), 0, std::move(work), std::move(done), nullptr);
 }
 
 void LinuxShellJobs::NextProfile(std::shared_ptr<std::vector<BrowserProfile>> profiles,
-                                 std::size_t next, std::function<void(const BrowserProfile&)> work,
-                                 Done done) {
-    // One profile a loop turn: each turn's work is bounded by one profile's folders.
+                                 std::size_t next, ProfileWork work, Done done, Slices slices) {
+    // One profile, or one slice of a profile's work, a loop turn: the watcher answers the agent
+    // and follows its browsers between them.
     m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive), profiles = std::move(profiles), next,
-                 work = std::move(work), done = std::move(done)]() mutable {
+                 work = std::move(work), done = std::move(done),
+                 slices = std::move(slices)]() mutable {
         if (auto still = alive.lock(); !still || !*still) {
+            return;
+        }
+        if (slices && !slices()) {
+            NextProfile(std::move(profiles), next, std::move(work), std::move(done),
+                        std::move(slices));
             return;
         }
         if (next >= profiles->size()) {
@@ -104,10 +125,9 @@ void LinuxShellJobs::NextProfile(std::shared_ptr<std::vector<BrowserProfile>> pr
             return;
         }
         const BrowserProfile& profile = (*profiles)[next];
-        if (!Skipped(profile)) {
-            work(profile);
-        }
-        NextProfile(std::move(profiles), next + 1, std::move(work), std::move(done));
+        Slices left = Skipped(profile) ? nullptr : work(profile);
+        NextProfile(std::move(profiles), next + 1, std::move(work), std::move(done),
+                    std::move(left));
     });
 }
 

@@ -34,11 +34,18 @@ class LinuxShellJobs : public ShellJobs {
 
     const ProgramLauncher& Launcher() const { return m_launcher; }
 
+    // Entries deleted in one loop turn: a large cache folder goes over many turns.
+    static constexpr std::size_t kEntriesPerTurn = 256;
+
   private:
+    // What is left of one profile's work: each call does one bounded slice, true once finished.
+    using Slices = std::function<bool()>;
     // Runs work for every profile its browser does not hold, one profile a loop turn, then done.
-    void EachProfile(Done done, std::function<void(const BrowserProfile&)> work);
+    // Work may leave slices that run one a turn before the next profile.
+    using ProfileWork = std::function<Slices(const BrowserProfile&)>;
+    void EachProfile(Done done, ProfileWork work);
     void NextProfile(std::shared_ptr<std::vector<BrowserProfile>> profiles, std::size_t next,
-                     std::function<void(const BrowserProfile&)> work, Done done);
+                     ProfileWork work, Done done, Slices slices);
 
     EventLoop& m_loop;
     BrowserProfiles::Folders m_folders;

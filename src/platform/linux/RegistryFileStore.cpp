@@ -299,6 +299,18 @@ bool RegistryFileStore::Flush() {
     return ok;
 }
 
+bool RegistryFileStore::MoveStraySecrets() {
+    if (!m_pending.empty()) {
+        return Flush();  // the write moves them
+    }
+    Refresh();
+    if (!m_storeHoldsSecrets) {
+        return true;
+    }
+    // A write with no change of its own still splits what the file holds (see Commit).
+    return Commit([](RegistryDocument&, bool&) { return true; }) && !m_storeHoldsSecrets;
+}
+
 bool RegistryFileStore::Commit(const Change& change) {
     if (!MakeFolders(ParentFolder(m_path))) {
         return false;

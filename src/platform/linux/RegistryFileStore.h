@@ -53,6 +53,11 @@ class RegistryFileStore : public RegistryPrimitives {
     // Writes the changes that wait now. False when they could not be written; they are dropped.
     bool Flush();
     void SetLockWaitMs(int ms) { m_lockWaitMs = ms; }
+    // Moves the secrets that a store written before they were kept apart still holds out of the
+    // store file now, rather than at the first change: until then everyone could read them. The
+    // store file is rewritten only when it holds one. True when nothing was left to move; false
+    // when the files could not be written (both stay as they were and no value is lost).
+    bool MoveStraySecrets();
     // Files written so far (each one a new file renamed over the store).
     std::uint64_t WritesDone() const { return m_writesDone; }
 

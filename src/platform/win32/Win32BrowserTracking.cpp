@@ -203,19 +203,29 @@ BrowserTracking::Status Win32BrowserTracking::CreateIECollection() {
     HRESULT result = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
                                       m_shellWindows.PutVoid());
     if (FAILED(result) || !m_shellWindows) {
-        Logger::Error("ShellWindows not available: browsers are not followed");
+        WarnOnce("ShellWindows not available: browsers are not followed");
         m_shellWindows.Reset();
         return Status::Failed;
     }
     m_shellSink = ShellWindowsEventSink::Create(this);
     if (!m_shellSink->Connect(m_shellWindows.Get())) {
-        Logger::Error("ShellWindows events not connected: browsers are not followed");
+        // Wine's shell has no window list to subscribe to: every renewal ends here.
+        WarnOnce("ShellWindows events not connected: browsers are not followed");
         ReleaseShellWindows();
         return Status::Failed;
     }
     // Browsers followed earlier stay followed; those open already are taken now.
     Sync(false);
     return Status::Tracking;
+}
+
+void Win32BrowserTracking::WarnOnce(const char* text) {
+    // The subscription is renewed at every session change; a shell that cannot give it says so
+    // the same way each time, and once is enough.
+    if (!m_failureLogged) {
+        m_failureLogged = true;
+        Logger::Warning(text);
+    }
 }
 
 void Win32BrowserTracking::ReleaseShellWindows() {

@@ -42,6 +42,8 @@ class Win32BrowserTracking : public BrowserTracking {
     void OnWindowRevoked(long cookie);
 
   private:
+    // Logs a failure of the subscription the first time it happens in this run.
+    void WarnOnce(const char* text);
     void ReleaseShellWindows();
     // Takes every browser of the list not followed yet; drops those no longer in it when
     // dropMissing.
@@ -58,6 +60,7 @@ class Win32BrowserTracking : public BrowserTracking {
     std::map<IUnknown*, ComPtr<BrowserEventSink>> m_browsers;
     // The registration cookie of each browser the shell announced, to drop it on revocation.
     std::map<long, IUnknown*> m_cookies;
+    bool m_failureLogged = false;
     // Posted work of a tracker that is gone (or stopped) sees false.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

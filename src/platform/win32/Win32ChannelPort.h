@@ -37,6 +37,9 @@ class Win32ChannelPort : public ChannelPort {
     std::uint32_t ProcessOfWindow(WindowHandle handle) override;
     // ChangeWindowMessageFilter where the system has it (Vista and later), found at run time.
     void AdmitMessage(std::uint32_t number) override;
+    // Window messages carry no account: a window of another session is not found at all, and a
+    // lower-privileged one gets only the admitted messages through. The check is not asked.
+    void SetPeerAccountCheck(AccountCheck) override {}
     SendResult Send(WindowHandle peer, std::uint32_t number, const std::string& text,
                     std::uint32_t timeoutMs) override;
     bool SendInProgress() const override { return m_sending > 0; }

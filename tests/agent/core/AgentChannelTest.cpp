@@ -9,6 +9,7 @@
 #include "fakes/AgentHarness.h"
 #include "fakes/FakeChannelPort.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeUserSession.h"
 
 namespace ko {
 namespace {
@@ -169,6 +170,27 @@ TEST_F(AgentChannelTest, TheWatcherProgramsProcessIsProtectedFromBeingEndedOnceI
     unknown.Announce(AgentWindow(), unknown.Own());
     EXPECT_EQ(unknown.port.OwnWindow(), agent.WatcherWindow());
     EXPECT_FALSE(processes.IsProtected(0));
+}
+
+TEST_F(AgentChannelTest, OnlyTheLoggedOnUsersAccountMayReachTheWindowAsTheWatcher) {
+    FakeUserSession session;
+    EXPECT_FALSE(port.HasAccountCheck());
+    agent.AdmitSessionUserOf(&session);
+    // Nobody logged on: no user's process is the session's watcher.
+    EXPECT_FALSE(port.AccountAdmitted("S-1-22-1-1000"));
+    // The user is asked at each connection: a new log-on admits the new user only.
+    session.SetUser(SessionUser{1, std::string("alice"), "", "S-1-22-1-1000"});
+    EXPECT_TRUE(port.AccountAdmitted("S-1-22-1-1000"));
+    EXPECT_FALSE(port.AccountAdmitted("S-1-22-1-1001"));
+    EXPECT_FALSE(port.AccountAdmitted(""));
+    session.SetUser(SessionUser{2, std::string("bob"), "", "S-1-22-1-1001"});
+    EXPECT_FALSE(port.AccountAdmitted("S-1-22-1-1000"));
+    EXPECT_TRUE(port.AccountAdmitted("S-1-22-1-1001"));
+    // A user whose SID cannot be read admits nobody by an empty one.
+    session.SetUser(SessionUser{3, std::string("carol"), "", ""});
+    EXPECT_FALSE(port.AccountAdmitted(""));
+    agent.AdmitSessionUserOf(nullptr);
+    EXPECT_FALSE(port.HasAccountCheck());
 }
 
 TEST_F(AgentChannelTest, ARefusedAddressOpensTheAccessDeniedBoxButNeverInsideTheAgentsOwnSend) {

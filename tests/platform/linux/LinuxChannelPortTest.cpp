@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxChannelPort.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,12 +14,15 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/LoopTestSupport.h"
 #include "platform/linux/UniqueFd.h"
+#include "shared/Logger.h"
 #include "shared/MessageChannel.h"
 
 namespace ko {
@@ -59,9 +63,15 @@ struct Receiver : ChannelPort::Receiver {
 using WatcherBody = std::function<int(LinuxEventLoop&, LinuxChannelPort&, MessageChannel&,
                                       Receiver&, ChannelPort::WindowHandle agent)>;
 
-pid_t StartWatcher(const std::string& runtimeDir, const WatcherBody& body) {
+// account, when given, makes the child that account's process first.
+pid_t StartWatcher(const std::string& runtimeDir, const WatcherBody& body,
+                   std::optional<std::pair<uid_t, gid_t>> account = std::nullopt) {
     const pid_t child = ::fork();
     if (child == 0) {
+        if (account && (::setgroups(0, nullptr) != 0 || ::setgid(account->second) != 0 ||
+                        ::setuid(account->first) != 0)) {
+            ::_exit(92);
+        }
         int code = 90;
         {
             LinuxEventLoop loop;
@@ -223,6 +233,80 @@ TEST_F(LinuxChannelPortTest, AWatcherThatDiesInsideItsHandlerEndsTheSendAtOnce) 
     EXPECT_FALSE(port.IsWindow(watcher));
     EXPECT_EQ(SendResult::NoPeer, channel.SendMessageToExe(watcher, Message::KOW_CLOSEWS, ""));
     EXPECT_EQ(7, ExitCode(child));
+}
+
+// A watcher run as another user announces itself: 0 when the agent answered, 1 when the agent
+// closed the connection instead.
+pid_t WatcherOfAccount(const std::string& runtimeDir, uid_t uid, gid_t gid) {
+    return StartWatcher(
+        runtimeDir,
+        [](LinuxEventLoop&, LinuxChannelPort& port, MessageChannel& channel, Receiver&,
+           ChannelPort::WindowHandle agent) {
+            const auto result = channel.SendMessageToService(agent, Message::KOW_CONNECTION,
+                                                             std::to_string(port.OwnWindow()));
+            return result == SendResult::Delivered ? 0 : 1;
+        },
+        std::make_pair(uid, gid));
+}
+
+TEST_F(LinuxChannelPortTest, OnlyAccountsTheCheckAdmitsConnectAndRootAlwaysDoes) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run a watcher as another user";
+    }
+    ::chmod(folder.Path().c_str(), 0755);
+    const uid_t nobody = 65534;
+    std::vector<std::string> asked;
+    bool admit = false;
+    port.SetPeerAccountCheck([&](const std::string& sid) {
+        asked.push_back(sid);
+        return admit;
+    });
+    int announcements = 0;
+    receiver.onMessage = [&](const ChannelPort::Incoming& m) {
+        if (m.number == channel.Number(Message::KOW_CONNECTION)) {
+            ++announcements;
+        }
+    };
+    auto run = [&](pid_t child) {
+        int code = -1;
+        // The loop hears nothing of a child's end: it looks every few milliseconds.
+        const EventLoop::TimerId look = loop.AddTimer([] {});
+        loop.SetTimerInterval(look, 5);
+        RunFor(loop, 10000, [&] {
+            int status = 0;
+            if (::waitpid(child, &status, WNOHANG) == child) {
+                code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+            }
+            return code >= 0;
+        });
+        loop.RemoveTimer(look);
+        return code;
+    };
+
+    // Another user's process is refused before it can say anything, and named in the log once
+    // however often it comes back.
+    int warnings = 0;
+    Logger::SetSink([&warnings](Logger::Level level, std::string_view) {
+        warnings += level == Logger::Level::Warning ? 1 : 0;
+    });
+    EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+    EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+    Logger::SetSink(nullptr);
+    EXPECT_EQ(0, announcements);
+    EXPECT_EQ(1, warnings);
+    EXPECT_EQ((std::vector<std::string>{"S-1-22-1-65534", "S-1-22-1-65534"}), asked);
+
+    // The session's user gets through.
+    admit = true;
+    EXPECT_EQ(0, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+    EXPECT_EQ(1, announcements);
+
+    // Root is never asked about.
+    admit = false;
+    asked.clear();
+    EXPECT_EQ(0, run(WatcherOfAccount(folder.Path(), 0, 0)));
+    EXPECT_EQ(2, announcements);
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(LinuxChannelPortTest, AWatcherFindsNoAgentWhereNoneListens) {

@@ -178,6 +178,43 @@ TEST_F(BrowserHome, HistoryAndCachesGoWhileCookiesBookmarksAndBusyProfilesStay) 
     EXPECT_TRUE(fs::exists(home / ".cache/google-chrome/Default/Cache/Cache_Data/data_0"));
 }
 
+TEST_F(BrowserHome, ALargeCacheGoesASliceAtATimeAndTheLoopRunsBetweenSlices) {
+    const fs::path cache = home / ".cache/chromium/Default/Cache";
+    for (int i = 0; i < 1000; ++i) {
+        WriteFile(cache / "Cache_Data" / ("f_" + std::to_string(i)));
+    }
+    WriteFile(cache / "Cache_Data/index-dir/the-real-index");
+    auto entries = [&] {
+        std::error_code ignored;
+        std::size_t n = 0;
+        for (auto it = fs::recursive_directory_iterator(cache, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+            ++n;
+        }
+        return n;
+    };
+    LinuxShellJobs jobs(loop, folders, false);
+    bool done = false;
+    jobs.DeleteUrlCache([&] { done = true; });
+    std::size_t leftWhenOtherWorkRan = 0;
+    loop.Post([&] { leftWhenOtherWorkRan = entries(); });
+
+    std::size_t before = entries();
+    int turns = 0;
+    while (!done && loop.RunOnePosted()) {
+        ++turns;
+        const std::size_t now = entries();
+        EXPECT_LE(before - now, LinuxShellJobs::kEntriesPerTurn) << "turn " << turns;
+        before = now;
+    }
+    EXPECT_TRUE(done);
+    EXPECT_GE(turns, static_cast<int>(1000 / LinuxShellJobs::kEntriesPerTurn));
+    EXPECT_GT(leftWhenOtherWorkRan, 0u) << "other work waited for the whole cache";
+    EXPECT_FALSE(fs::exists(home / ".cache/chromium/Default"));
+    EXPECT_FALSE(fs::exists(home / ".cache/mozilla/firefox/abc.default"));
+    EXPECT_TRUE(fs::exists(home / ".cache/google-chrome/Default/Cache/Cache_Data/data_0"));
+}
+
 TEST_F(BrowserHome, LocksLeftByEndedBrowsersDoNotKeepTheirProfiles) {
     const pid_t dead = DeadPid();
     fs::remove(busyProfile / "lock");

@@ -523,6 +523,49 @@ TEST(RegistryFileStore, PasswordsWrittenBeforeTheSplitMoveOutAtTheNextWrite) {
         Sz("old-secret")));
 }
 
+TEST(RegistryFileStore, PasswordsWrittenBeforeTheSplitMoveOutAtTheStartWithoutLosingOne) {
+    TempFolder folder;
+    auto oldStore = [&folder](const std::string& name) {
+        const std::string path = folder.File(name);
+        std::ofstream(path, std::ios::binary)
+            << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << kWinlogon
+            << "]\r\n\"DefaultPassword\"=\"old-secret\"\r\n\"AutoAdminLogon\"=\"1\"\r\n";
+        ::chmod(path.c_str(), 0644);
+        return path;
+    };
+    const std::string path = oldStore("registry.reg");
+    {
+        RegistryFileStore store(path);
+        EXPECT_TRUE(store.MoveStraySecrets());
+        EXPECT_EQ(1u, store.WritesDone());
+        EXPECT_EQ(std::string::npos, ReadText(path).find("old-secret"));
+        EXPECT_NE(std::string::npos, ReadText(path + ".secret").find("old-secret"));
+        EXPECT_EQ(0600u, ModeOf(path + ".secret"));
+        // Once split, a start writes nothing.
+        EXPECT_TRUE(store.MoveStraySecrets());
+        EXPECT_EQ(1u, store.WritesDone());
+    }
+    EXPECT_TRUE(Same(
+        RegistryFileStore(path).QueryValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword"),
+        Sz("old-secret")));
+
+    // A secret part that cannot be written leaves the store file as it was, secret included.
+    const std::string stuck = oldStore("stuck.reg");
+    fs::create_directory(stuck + ".secret.new");
+    {
+        RegistryFileStore store(stuck);
+        EXPECT_FALSE(store.MoveStraySecrets());
+        EXPECT_EQ(0u, store.WritesDone());
+        EXPECT_TRUE(Same(store.QueryValue(RegRoot::LocalMachine, kWinlogon, "DefaultPassword"),
+                         Sz("old-secret")));
+    }
+    EXPECT_NE(std::string::npos, ReadText(stuck).find("old-secret"));
+    EXPECT_FALSE(fs::exists(stuck + ".secret"));
+    fs::remove(stuck + ".secret.new");
+    EXPECT_TRUE(RegistryFileStore(stuck).MoveStraySecrets());
+    EXPECT_EQ(std::string::npos, ReadText(stuck).find("old-secret"));
+}
+
 TEST(RegistryFileStore, AnotherUserReadsTheSettingsButNoSecretAndCannotTakeTheLock) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to become another user";

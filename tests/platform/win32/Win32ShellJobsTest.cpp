@@ -5,11 +5,15 @@
 
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "fakes/FakeEventLoop.h"
 #include "platform/FileSearch.h"
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/Win32BrowserTracking.h"
+#include "shared/Logger.h"
 
 namespace ko {
 namespace {
@@ -125,6 +129,10 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
     ASSERT_TRUE(apartment.Ok());
     FakeEventLoop loop;
     CountingHandler handler;
+    std::vector<std::pair<Logger::Level, std::string>> lines;
+    Logger::SetSink([&lines](Logger::Level level, std::string_view text) {
+        lines.emplace_back(level, std::string(text));
+    });
     {
         Win32BrowserTracking tracking(loop);
         tracking.SetHandler(&handler);
@@ -133,6 +141,14 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
         // followed and nothing asked.
         EXPECT_NE(status, BrowserTracking::Status::NotSupported);
         EXPECT_EQ(tracking.CreateIECollection(), status) << "renewing gives the same answer";
+        EXPECT_EQ(tracking.CreateIECollection(), status);
+        // A subscription that cannot be made is a warning, said once however often it is renewed.
+        std::size_t failures = 0;
+        for (const auto& [level, text] : lines) {
+            EXPECT_NE(level, Logger::Level::Error) << text;
+            failures += text.find("ShellWindows") != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(failures, status == BrowserTracking::Status::Failed ? 1u : 0u);
         EXPECT_EQ(tracking.TrackedCount(), 0u);
         tracking.OnWindowRegistered(7);
         tracking.OnWindowRevoked(7);
@@ -141,6 +157,7 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
         tracking.Stop();
         tracking.OnWindowRegistered(8);  // after Stop: nothing is walked
     }
+    Logger::SetSink(nullptr);
     loop.RunPosted();  // posted work of the destroyed tracker must not run
     EXPECT_EQ(handler.asked, 0);
 }

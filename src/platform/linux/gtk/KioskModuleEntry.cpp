@@ -16,7 +16,12 @@ extern "C" __attribute__((visibility("default"))) ko::KioskScreens* ko_kiosk_mod
         auto* log = host->log;
         ko::Logger::SetMinimumLevel(ko::Logger::Level::Debug);
         ko::Logger::SetSink([log](ko::Logger::Level level, std::string_view text) {
-            log(static_cast<int>(level), std::string(text).c_str());
+            // The numbers the host reads (KioskModuleHost::log).
+            const int number = level == ko::Logger::Level::Debug     ? 0
+                               : level == ko::Logger::Level::Info    ? 1
+                               : level == ko::Logger::Level::Warning ? 3
+                                                                     : 2;
+            log(number, std::string(text).c_str());
         });
     }
     try {
