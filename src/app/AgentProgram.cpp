@@ -44,7 +44,6 @@ int RunAgent(EventLoop& loop, TcpClientSocket& socket, ChannelPort& channel,
     Advertisements advertising(loop, globals, kioskScreens, [&shown]() -> wsClient* {
         return shown != nullptr ? shown->Client() : nullptr;
     });
-    advertising.SetModalShowing([&messages] { return messages.ShowsModal(); });
     // The agent's end of the channel to the session watcher; it reads the client the start
     // routine makes.
     frmLogon* formAccess = nullptr;

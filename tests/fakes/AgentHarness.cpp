@@ -27,7 +27,6 @@ AgentCapabilities AgentHarness::MakeCapabilities(KioskKind kind) {
         });
         advertising = std::make_unique<Advertisements>(loop, globals, shownScreens,
                                                        [this] { return form.Client(); });
-        advertising->SetModalShowing([this] { return messages->ShowsModal(); });
         kiosk = std::make_unique<Kiosk>(loop, globals, registryModule, *messages, *advertising,
                                         recorder, &screensSource);
         kiosk->AddOtherForm([this] { timeout->Unload(); });

@@ -78,9 +78,8 @@ void Advertisements::OnIdleTick() {
         m_tmrAdvertisement.SetEnabled(false);
         return;
     }
-    // A showing window goes on; the count goes on too. While a question waits for its answer
-    // the advertisements wait for the next tick.
-    if (!Showing() && !(m_modalShowing && m_modalShowing())) {
+    // A showing window goes on; the count goes on too.
+    if (!Showing()) {
         ShowAds();
     }
 }

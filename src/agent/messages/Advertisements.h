@@ -44,13 +44,6 @@ class Advertisements : public Advertising, private BrowserWindowEvents {
     void StartAdTimer() override;
     void Unload() override;
 
-    // Whether a modal window (a question of the message window) holds the customer's input.
-    // Advertising waits for it: over such a window no key or click would reach the
-    // advertisement, and the customer could neither end it nor see what asks for an answer.
-    void SetModalShowing(std::function<bool()> modalShowing) {
-        m_modalShowing = std::move(modalShowing);
-    }
-
     const AdProfile& Profile() const { return m_profile; }
     // The advertisement shown now, 1-based; 0 none.
     std::size_t CurrentIndex() const { return m_index; }
@@ -76,7 +69,6 @@ class Advertisements : public Advertising, private BrowserWindowEvents {
     AgentGlobals& m_globals;
     std::function<KioskScreens*()> m_screens;
     std::function<wsClient*()> m_client;
-    std::function<bool()> m_modalShowing;
     AdProfile m_profile;
     LongTimer m_tmrAdvertisement;
     LongTimer m_tmrAdDuration;

@@ -304,9 +304,7 @@ void frmHtmlMessage::SecureClose(const std::string& entered) {
     Logger::Info("closing the agent refused: wrong password");
     // The window stays with its page; the box runs the loop until it is closed.
     if (KioskScreens* screens = m_screens ? m_screens() : nullptr) {
-        m_boxShowing = true;
         screens->ShowMessageBox("Wrong password", kCaption);
-        m_boxShowing = false;
     }
 }
 

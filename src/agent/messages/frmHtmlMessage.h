@@ -52,8 +52,6 @@ class frmHtmlMessage : public MessageWindow, private BrowserWindowEvents {
 
     // Requests not answered yet, the shown one included.
     std::size_t Waiting() const { return m_queue.size() + (m_current ? 1 : 0); }
-    // A question or the wrong-password box holds the program's input until it is answered.
-    bool ShowsModal() const { return m_current != nullptr || m_boxShowing; }
     BrowserWindow* Window() const { return m_window.get(); }
 
   private:
@@ -100,7 +98,6 @@ class frmHtmlMessage : public MessageWindow, private BrowserWindowEvents {
     // The shown document is the one asked for (not an error page, not a page it went on to).
     bool m_pageShown = false;
     bool m_approved = false;
-    bool m_boxShowing = false;
 };
 
 }  // namespace ko

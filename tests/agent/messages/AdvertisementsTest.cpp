@@ -98,45 +98,6 @@ TEST_F(IdleAds, AKeyOrAClickEndsThemBlanksThePageAndRestartsTheCount) {
     EXPECT_TRUE(Showing());
 }
 
-TEST_F(IdleAds, AQuestionOrTheWrongPasswordBoxKeepsThemBackUntilAnswered) {
-    // Over a modal window the advertisement would get no key or click: the customer could
-    // neither end it nor see the question it covers.
-    h.Server("32|30|1|http://ads/1|10");
-    h.ServeMessage("77", "Tea at five", 1);
-    bool showingMeanwhile = true;
-    h.At(35000, [&] {
-        showingMeanwhile = Showing();
-        EXPECT_TRUE(h.advertising->tmrAdvertisement().Running());  // the count goes on
-        h.MessageWindow()->Click("cmdOK");
-    });
-    h.Server("15|77|Tea at five");
-    EXPECT_FALSE(showingMeanwhile);
-    h.loop.Advance(24999);
-    EXPECT_FALSE(Showing());
-    h.loop.Advance(1);  // the next tick after the answer
-    EXPECT_TRUE(Showing());
-    AdWindow()->Key(65);
-    h.Settle();
-
-    // The same for the box that refuses a wrong password.
-    h.screens.Serve("/opt/ostrel/wsPassword.htm", CommandPage({"cmdSecureClose"}, ""));
-    h.globals.options.wsSecurityPassword = "Owl-7";
-    h.messages->ShowForm("SecurityPassword", "", "", "0", 0);
-    h.Settle();
-    h.screens.whileMessageBox = [&] {
-        h.At(40000, [&] {
-            showingMeanwhile = Showing();
-            h.screens.CloseMessageBox();
-        });
-    };
-    h.MessageWindow()->Click("cmdSecureClose");
-    h.Settle();
-    EXPECT_EQ(h.screens.messageBoxes.size(), 1u);
-    EXPECT_FALSE(showingMeanwhile);
-    h.loop.Advance(30000);
-    EXPECT_TRUE(Showing());
-}
-
 TEST_F(IdleAds, ProfilesWithoutAnAdToShowMeanNoAdvertising) {
     h.Server("32|30|2|http://ads/1|10|http://ads/2|10");
     h.loop.Advance(30000);
