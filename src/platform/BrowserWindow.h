@@ -21,7 +21,8 @@ enum class WindowKind : std::uint8_t {
     // display changes (Move and Resize leave it so). Every key and every click is reported, a
     // click with an empty chain and no fields, and none reaches the page (a click never follows
     // a link). While shown it holds the keyboard grab and gives it back to the window that held
-    // it before when it hides or goes.
+    // it before when it hides or goes. A modal window of the program does not keep its input
+    // from it: shown over a waiting question, it still takes the key or click that ends it.
     Advertisement,
 };
 

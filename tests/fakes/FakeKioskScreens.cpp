@@ -183,7 +183,9 @@ std::optional<std::string> FakeBrowserWindow::InnerText(const std::string& idOrN
 }
 
 bool FakeBrowserWindow::TakesInput() const {
-    return visible && !m_screens.messageBoxOpen && !m_screens.AnotherWindowIsModal(this);
+    // An advertisement takes its keys and clicks over a modal window as well.
+    return visible && !m_screens.messageBoxOpen &&
+           (spec.kind == WindowKind::Advertisement || !m_screens.AnotherWindowIsModal(this));
 }
 
 bool FakeBrowserWindow::Click(const std::string& idOrName) {

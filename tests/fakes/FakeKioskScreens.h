@@ -49,8 +49,8 @@ class FakeBrowserWindow : public BrowserWindow {
     std::string Location() const override { return location; }
 
     // The user. Each returns false when the window takes no input now (hidden, another window
-    // modal or a message box open, no document bound for a click). A click on a strip or an
-    // advertisement never reaches the page.
+    // modal, an advertisement excepted, or a message box open, no document bound for a click). A
+    // click on a strip or an advertisement never reaches the page.
     bool Click(const std::string& idOrName);
     bool ClickElement(int index);
     // A click on the page outside every element.

@@ -5,6 +5,7 @@
 #include "agent/core/AgentWindowHandler.h"
 #include "agent/core/wsClient.h"
 #include "agent/messages/MessageWindow.h"
+#include "agent/messages/WatcherRefusal.h"
 #include "platform/EventLoop.h"
 #include "platform/Processes.h"
 #include "platform/UserSession.h"
@@ -175,9 +176,7 @@ void AgentChannel::OnRefusedUrl(const std::string& text, bool duringSend) {
     if (text.empty()) {
         return;
     }
-    auto show = [this, url = text] {
-        m_messages.ShowForm("ShowMessage", "Access Denied to URL:", "1017", url, 0);
-    };
+    auto show = [this, url = text] { ShowDisallowedUrl(m_messages, url); };
     if (duringSend) {
         // The box is modal: inside our own send it would hold that send, and the watcher's
         // handler under it, until the customer closes it.

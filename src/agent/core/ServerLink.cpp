@@ -183,15 +183,29 @@ void ServerLink::OnDataArrival(std::size_t /*bytesTotal*/) {
         for (std::string& piece : WireCodec::SplitReceived(data)) {
             m_received.push_back(std::move(piece));
         }
-        while (!m_received.empty() && m_client != nullptr) {
-            std::string text = WireCodec::DecodeMessage(m_received.front());
-            m_received.pop_front();
-            Logger::Debug("link: received code " + CodeOf(text));
-            // Each message has its own guard: one that fails must not keep the rest of the read
-            // waiting for the next one.
-            Guarded("link message", [&] { m_client->process(text); });
-        }
+        HandleReceived();
     });
+}
+
+void ServerLink::HandleReceived() {
+    while (!m_received.empty() && m_client != nullptr) {
+        std::string text = WireCodec::DecodeMessage(m_received.front());
+        m_received.pop_front();
+        if (!m_received.empty()) {
+            // A message that shows a modal window returns only when the customer has answered;
+            // the rest of this read must not wait for that (nor for the server's next data):
+            // the loop that runs meanwhile handles it.
+            m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive)] {
+                if (!alive.expired()) {
+                    Guarded("link messages", [this] { HandleReceived(); });
+                }
+            });
+        }
+        Logger::Debug("link: received code " + CodeOf(text));
+        // Each message has its own guard: one that fails must not keep the rest of the read
+        // waiting for the next one.
+        Guarded("link message", [&] { m_client->process(text); });
+    }
 }
 
 void ServerLink::OnSendComplete() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "platform/TcpClientSocket.h"
@@ -65,6 +66,8 @@ class ServerLink : private TcpClientSocket::Handler {
     void OnClose() override;
     void OnError(int number, const std::string& description) override;
 
+    // Handles the received messages in order, each as the server sent it.
+    void HandleReceived();
     bool SendNow(const std::string& encoded);
     void SendNextQueued();
     void DropQueue();
@@ -83,6 +86,8 @@ class ServerLink : private TcpClientSocket::Handler {
     // Received messages not yet handled. A handler that shows a modal window lets later reads
     // run; they handle what an earlier read left here first, so the server's order holds.
     std::deque<std::string> m_received;
+    // Tells a posted handling whether the link still exists.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The identity text of the hello is read once, on the first connection, and kept.
     bool m_haveIdentity = false;
     std::string m_identity;

@@ -90,6 +90,11 @@ bool Advertisements::EnsureWindow() {
     }
     KioskScreens* screens = m_screens ? m_screens() : nullptr;
     if (screens == nullptr) {
+        // Said once: the idle count ticks on, and shows them once a display answers.
+        if (!m_unsupportedLogged) {
+            m_unsupportedLogged = true;
+            Logger::Info("advertisements not shown: no display here, advertising is not supported");
+        }
         return false;
     }
     BrowserWindowSpec spec;
@@ -112,7 +117,7 @@ bool Advertisements::EnsureWindow() {
 
 void Advertisements::ShowAds() {
     if (!EnsureWindow()) {
-        return;  // no display: nothing to show
+        return;
     }
     // The window covers the screen by itself, and fits itself again when the display changes.
     m_frmAdvertisement->SetTopmost(true);

@@ -75,6 +75,7 @@ class Advertisements : public Advertising, private BrowserWindowEvents {
     std::unique_ptr<BrowserWindow> m_frmAdvertisement;
     std::size_t m_index = 0;
     bool m_pageLoaded = false;
+    bool m_unsupportedLogged = false;
 };
 
 }  // namespace ko

@@ -86,7 +86,7 @@ void frmTimeoutMessage::MoveToPosition() {
 
 void frmTimeoutMessage::ShowMessage() {
     if (!Load()) {
-        Logger::Debug("time-out strip: no display");
+        Logger::Info("time-out warning not shown: no display here, the strip is not supported");
         return;
     }
     m_DirectionIsUp = true;

@@ -32,7 +32,10 @@ struct ModalScope {
 
 BOOL CALLBACK DisableOther(HWND window, LPARAM context) {
     auto* scope = reinterpret_cast<ModalScope*>(context);
-    if (window != scope->modal && IsWindowEnabled(window)) {
+    // The advertisement stays enabled: shown over a waiting question it must still take the key
+    // or click that ends it, or it would cover the question for good.
+    if (window != scope->modal && IsWindowEnabled(window) &&
+        GetPropA(window, Win32Frame::kOverModalProperty) == nullptr) {
         EnableWindow(window, FALSE);
         scope->disabled.push_back(window);
     }
@@ -74,6 +77,8 @@ Win32Frame::Win32Frame(Style style, const std::string& caption, Events events)
                                    instance, this));
     if (!m_window) {
         Logger::Error("Win32Frame: window not created");
+    } else if (style == Style::Advertisement) {
+        SetPropA(m_window.Get(), kOverModalProperty, reinterpret_cast<HANDLE>(1));
     }
 }
 
@@ -87,6 +92,7 @@ void Win32Frame::Destroy() {
         // No message of the dying window reaches this object any more.
         SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, 0);
         RemovePropA(m_window.Get(), kFormProperty);
+        RemovePropA(m_window.Get(), kOverModalProperty);
         m_window.Reset();
     }
 }

@@ -30,6 +30,8 @@ class Win32Frame {
     // The window property that carries a frame's form name, and the frames' window class.
     static constexpr const char* kFormProperty = "OstrelForm";
     static constexpr const char* kClassName = "OstrelKioskFrame";
+    // The window property that keeps a frame (the advertisement) enabled while another is modal.
+    static constexpr const char* kOverModalProperty = "OstrelOverModal";
     // The form name of one of this program's frames; empty for any other window.
     static std::string FormOf(HWND window);
 
@@ -60,8 +62,9 @@ class Win32Frame {
     void ForceForeground();
     // The active window of the program's thread is this frame.
     bool IsActive() const;
-    // While modal, the program's other windows (of this thread) take no input; the caller runs
-    // the nested loop. Ending the modal showing, or destroying the frame, gives them input back.
+    // While modal, the program's other windows (of this thread) take no input, the advertisement
+    // excepted; the caller runs the nested loop. Ending the modal showing, or destroying the frame,
+    // gives them input back.
     void SetModal(bool modal);
     void Destroy();
 

@@ -98,6 +98,25 @@ TEST_F(IdleAds, AKeyOrAClickEndsThemBlanksThePageAndRestartsTheCount) {
     EXPECT_TRUE(Showing());
 }
 
+TEST_F(IdleAds, OverAWaitingQuestionAKeyEndsThemAndTheQuestionStays) {
+    h.Server("32|30|1|http://ads/1|10");
+    h.ServeMessage("77", "Tea at five", 1);
+    bool keyTaken = false;
+    bool questionAfter = false;
+    h.At(31000, [&] {
+        ASSERT_TRUE(Showing());
+        keyTaken = AdWindow()->Key(65);
+        h.Settle();
+        questionAfter = !Showing() && h.MessageWindow()->visible && h.MessageWindow()->modal &&
+                        h.messages->Waiting() == 1;
+        h.MessageWindow()->Click("cmdOK");
+    });
+    h.Server("15|77|Tea at five");
+    EXPECT_TRUE(keyTaken);
+    EXPECT_TRUE(questionAfter);
+    EXPECT_TRUE(h.messages->KoActionApproved());
+}
+
 TEST_F(IdleAds, ProfilesWithoutAnAdToShowMeanNoAdvertising) {
     h.Server("32|30|2|http://ads/1|10|http://ads/2|10");
     h.loop.Advance(30000);

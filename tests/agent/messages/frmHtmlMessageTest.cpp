@@ -4,6 +4,7 @@
 
 #include "agent/messages/MessagesTestSupport.h"
 #include "agent/messages/WatcherRefusal.h"
+#include "shared/WireCodec.h"
 
 namespace ko {
 namespace {
@@ -122,6 +123,35 @@ TEST(MessageWindow, EachCallerGetsItsOwnAnswerWhileServerMessagesNestInTheLogoff
     h.At(500, [&h] { h.MessageWindow()->Click("cmdOK"); });
     h.ClickMain("cmdLogoff");
     EXPECT_EQ(h.SentSoon(), (Strings{" 2"}));
+}
+
+TEST(MessageWindow, WhatCameInTheSameReadAsAMessageRunsWhileItShows) {
+    MessagesHarness h;
+    h.StartConnected();
+    h.Status(0);
+    h.Sent();
+    h.ServeMessage("77", "Tea at five", 1);
+    // The server's notice, a status and a second notice reach the agent in one read: the status
+    // is answered and the second notice queues up while the customer reads the first, rather
+    // than waiting for the server's next data.
+    Strings sentMeanwhile;
+    std::size_t waitingMeanwhile = 0;
+    h.At(2000, [&] {
+        sentMeanwhile = h.Sent();
+        waitingMeanwhile = h.messages->Waiting();
+        h.MessageWindow()->Click("cmdOK");
+    });
+    h.At(2500, [&h] { h.MessageWindow()->Click("cmdOK"); });
+    h.ServeMessage("78", "Closing soon", 1);
+    h.socket.Deliver(WireCodec::EncodeMessage("15|77|Tea at five", 7) +
+                     WireCodec::EncodeMessage("0|alice|secret|60|5.00|10:00|00:10|1.20|1.50|0|1|1|"
+                                              "00:50|3.50|12.00|10.00|-2.00",
+                                              7) +
+                     WireCodec::EncodeMessage("15|78|Closing soon", 7));
+    EXPECT_EQ(sentMeanwhile, (Strings{" 25|"}));
+    EXPECT_EQ(waitingMeanwhile, 2u);
+    EXPECT_EQ(h.messages->Waiting(), 0u);
+    EXPECT_FALSE(h.MessageWindow()->visible);
 }
 
 TEST(MessageWindow, UnloadingAnswersEveryWaitingCallerNoAndTheSeventeenthIsRefused) {

@@ -107,6 +107,9 @@ TEST(Win32Frame, CloseBoxReportsAndNeverDestroys) {
 TEST(Win32Frame, WhileModalTheOtherWindowsTakeNoInput) {
     Win32Frame main(Win32Frame::Style::Main, "Ostrel", {});
     Win32Frame other(Win32Frame::Style::Dialog, "Service Order", {});
+    // The advertisement, hidden since the customer's last key: shown over the question later,
+    // it must still take the key that ends it.
+    Win32Frame ad(Win32Frame::Style::Advertisement, "Advertisement", {});
     EnableWindow(other.Handle(), FALSE);  // disabled by someone else: stays so afterwards
     auto modal =
         std::make_unique<Win32Frame>(Win32Frame::Style::Dialog, "Message", Win32Frame::Events{});
@@ -114,6 +117,7 @@ TEST(Win32Frame, WhileModalTheOtherWindowsTakeNoInput) {
     modal->SetModal(true);
     EXPECT_FALSE(IsWindowEnabled(main.Handle()));
     EXPECT_TRUE(IsWindowEnabled(modal->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(ad.Handle()));
     modal->SetModal(false);
     EXPECT_TRUE(IsWindowEnabled(main.Handle()));
     EXPECT_FALSE(IsWindowEnabled(other.Handle()));

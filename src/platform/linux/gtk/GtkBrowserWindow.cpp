@@ -152,7 +152,15 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
             gtk_window_set_accept_focus(m_window, FALSE);
             gtk_window_set_focus_on_map(m_window, FALSE);
             break;
-        case WindowKind::Advertisement:
+        case WindowKind::Advertisement: {
+            // A window group of its own: GTK confines the input of a group to its modal window
+            // while one shows, so an advertisement opened over a waiting question (or the box
+            // refusing a wrong password) would get none of the keys and clicks that end it, and
+            // would cover the question for good. Windows' modal showing leaves a window opened
+            // later alone, as this does.
+            GtkWindowGroup* group = gtk_window_group_new();
+            gtk_window_group_add_window(group, m_window);
+            g_object_unref(group);  // the window keeps it
             gtk_window_set_keep_above(m_window, TRUE);
             gtk_window_set_skip_taskbar_hint(m_window, TRUE);
             gtk_window_set_skip_pager_hint(m_window, TRUE);
@@ -162,6 +170,7 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
             g_signal_connect(gdk_display_get_default_screen(screens.Display()), "size-changed",
                              G_CALLBACK(OnMonitorsChanged), this);
             break;
+        }
         case WindowKind::Standard:
             break;
     }

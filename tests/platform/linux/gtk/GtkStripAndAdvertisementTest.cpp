@@ -190,6 +190,45 @@ TEST_F(StripAndAdTest, TheAdvertisementCoversTheKioskAndAKeyOrClickNeverReachesI
     EXPECT_EQ(adEvents.keys.size(), 1u);
 }
 
+TEST_F(StripAndAdTest, AnAdvertisementOverAWaitingQuestionTakesTheKeyAndClickThatEndIt) {
+    RecordedWindow kioskEvents;
+    GtkBrowserWindow& kiosk = ShowKiosk(kioskEvents);
+    kiosk.SetTopmost(true);
+    ASSERT_TRUE(kiosk.GrabKeyboard(true));
+    RecordedWindow questionEvents;
+    BrowserWindowSpec questionSpec;
+    questionSpec.caption = "Ko Workstation";
+    GtkBrowserWindow& question = CreateWindow(questionEvents, questionSpec);
+    question.Move(300, 300);
+    question.Resize(300, 167);
+    question.SetModal(true);
+    question.Show(true);
+    question.SetTopmost(true);
+    ASSERT_TRUE(WaitMapped(question));
+    Settle(300);
+
+    // The idle count opens the advertisement over the question.
+    RecordedWindow adEvents;
+    BrowserWindowSpec spec;
+    spec.kind = WindowKind::Advertisement;
+    spec.framed = false;
+    GtkBrowserWindow& ad = CreateWindow(adEvents, spec);
+    ad.SetTopmost(true);
+    ad.Show(true);
+    ASSERT_TRUE(WaitMapped(ad));
+    Settle(300);
+    RunCommand("xdotool key b");
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return !adEvents.keys.empty(); }));
+    RunCommand("xdotool mousemove 20 20 click 1");
+    EXPECT_TRUE(RunFor(m_loop, 5000, [&] { return !adEvents.clicks.empty(); }));
+    Settle(300);
+    EXPECT_TRUE(questionEvents.keys.empty());
+    EXPECT_TRUE(questionEvents.clicks.empty());
+    // The kiosk under the question still takes nothing.
+    EXPECT_TRUE(kioskEvents.keys.empty());
+    EXPECT_TRUE(kioskEvents.clicks.empty());
+}
+
 TEST_F(StripAndAdTest, PagesOpenNoWindowsAndAnErrorStatusCountsAsFailed) {
     m_server.Serve("/ws/open.htm",
                    {200,
