@@ -66,6 +66,19 @@ std::string ToUri(const std::string& url) {
     return utf8;
 }
 
+// A framed window is a dialog: title and close box, moved but never resized, minimised or
+// maximised by the customer (the program sizes it), as a Windows dialog frame without those
+// boxes. Told to the window manager through its Motif hints once the window exists.
+void AskForDialogFrame(GtkWidget* widget, gpointer) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(widget);
+    if (gdkWindow == nullptr) {
+        return;
+    }
+    gdk_window_set_decorations(gdkWindow, static_cast<GdkWMDecoration>(
+                                              GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
+    gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+}
+
 // The frame a window manager drew around a mapped window, from GDK's idea of both rectangles.
 std::optional<GtkKioskScreens::FrameExtents> MeasureFrame(GtkWindow* window) {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
@@ -172,6 +185,9 @@ GtkBrowserWindow::GtkBrowserWindow(GtkKioskScreens& screens, const BrowserWindow
             break;
         }
         case WindowKind::Standard:
+            if (!bare) {
+                g_signal_connect(m_window, "realize", G_CALLBACK(AskForDialogFrame), nullptr);
+            }
             break;
     }
 
