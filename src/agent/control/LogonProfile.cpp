@@ -47,7 +47,7 @@ Policies ReadPolicies(const XmlNode& koDom, const RegionalSettings& regional) {
 }
 
 bool IsClearablePolicySection(std::string_view section) {
-    if (AsciiLower(std::string(section)) == "internetexplorer") {
+    if (EqualsIgnoringAsciiCase(section, "internetexplorer")) {
         return true;
     }
     static constexpr std::array<const char*, 5> kRoots = {"network", "system", "activedesktop",

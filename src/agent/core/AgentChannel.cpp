@@ -57,7 +57,7 @@ void AgentChannel::AdmitSessionUserOf(UserSession* session) {
     // Asked when a process connects: the user may have changed since the last one.
     m_port.SetPeerAccountCheck([session](const std::string& sid) {
         const std::optional<SessionUser> user = session->LoggedOnUser();
-        return user && !user->sid.empty() && AsciiLower(user->sid) == AsciiLower(sid);
+        return user && !user->sid.empty() && EqualsIgnoringAsciiCase(user->sid, sid);
     });
 }
 

@@ -191,12 +191,14 @@ void ServerLink::HandleReceived() {
     while (!m_received.empty() && m_client != nullptr) {
         std::string text = WireCodec::DecodeMessage(m_received.front());
         m_received.pop_front();
-        if (!m_received.empty()) {
+        if (!m_received.empty() && !m_handlingPosted) {
             // A message that shows a modal window returns only when the customer has answered;
             // the rest of this read must not wait for that (nor for the server's next data):
-            // the loop that runs meanwhile handles it.
+            // the loop that runs meanwhile handles it. One such handling waits at a time.
+            m_handlingPosted = true;
             m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive)] {
                 if (!alive.expired()) {
+                    m_handlingPosted = false;
                     Guarded("link messages", [this] { HandleReceived(); });
                 }
             });

@@ -88,6 +88,8 @@ class ServerLink : private TcpClientSocket::Handler {
     std::deque<std::string> m_received;
     // Tells a posted handling whether the link still exists.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // A handling of what is left in m_received waits in the loop.
+    bool m_handlingPosted = false;
     // The identity text of the hello is read once, on the first connection, and kept.
     bool m_haveIdentity = false;
     std::string m_identity;

@@ -19,38 +19,6 @@ const IID kIidXmlDomDocument2 = {
 
 constexpr long kReadyStateComplete = 4;
 
-// Owns a BSTR.
-class Bstr {
-  public:
-    Bstr() = default;
-    explicit Bstr(const wchar_t* text) : m_text(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(m_text); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return m_text; }
-    BSTR* Put() {
-        SysFreeString(m_text);
-        m_text = nullptr;
-        return &m_text;
-    }
-
-  private:
-    BSTR m_text = nullptr;
-};
-
-// Owns a VARIANT.
-class Variant {
-  public:
-    Variant() { VariantInit(&m_value); }
-    ~Variant() { VariantClear(&m_value); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT& Get() { return m_value; }
-
-  private:
-    VARIANT m_value;
-};
-
 std::string Ansi(BSTR text) {
     return WideToAnsi(text, SysStringLen(text));
 }
@@ -149,7 +117,7 @@ class TreeCopy {
     }
 
     bool Name(IXMLDOMNode* node, std::string& out) {
-        Bstr name;
+        UniqueBstr name;
         if (FAILED(node->get_nodeName(name.Put()))) {
             return false;
         }
@@ -158,11 +126,11 @@ class TreeCopy {
     }
 
     bool Value(IXMLDOMNode* node, std::string& out) {
-        Variant value;
-        if (FAILED(node->get_nodeValue(&value.Get())) || value.Get().vt != VT_BSTR) {
+        UniqueVariant value;
+        if (FAILED(node->get_nodeValue(value.Put())) || value.Value().vt != VT_BSTR) {
             return false;
         }
-        out = Ansi(value.Get().bstrVal);
+        out = Ansi(value.Value().bstrVal);
         return Take(out);
     }
 
@@ -179,7 +147,7 @@ class TreeCopy {
                 continue;
             }
             XmlAttribute entry;
-            Bstr text;
+            UniqueBstr text;
             if (!Name(attribute.Get(), entry.name) || FAILED(attribute->get_text(text.Put()))) {
                 return !m_exhausted;
             }
@@ -328,25 +296,25 @@ bool Win32XmlDocument::StartLoad(const std::string& url) {
         // Internal entities are expanded as the component does by default; nothing external is
         // resolved (above). The size and depth limits keep an expanding entity from eating the
         // memory; older components that do not know them still have the copy's own limits.
-        auto set = [&](const wchar_t* property, VARIANT value) {
-            Bstr name(property);
+        auto set = [&](const char* property, VARIANT value) {
+            UniqueBstr name(property);
             document2->setProperty(name.Get(), value);
         };
         VARIANT allowDtd;
         VariantInit(&allowDtd);
         allowDtd.vt = VT_BOOL;
         allowDtd.boolVal = VARIANT_FALSE;
-        set(L"ProhibitDTD", allowDtd);
+        set("ProhibitDTD", allowDtd);
         VARIANT maxSize;
         VariantInit(&maxSize);
         maxSize.vt = VT_I4;
         maxSize.lVal = static_cast<LONG>(std::max<std::size_t>(1, m_maxBytes / 1024));
-        set(L"MaxXMLSize", maxSize);
+        set("MaxXMLSize", maxSize);
         VARIANT maxDepth;
         VariantInit(&maxDepth);
         maxDepth.vt = VT_I4;
         maxDepth.lVal = static_cast<LONG>(XmlNode::kMaxDepth);
-        set(L"MaxElementDepth", maxDepth);
+        set("MaxElementDepth", maxDepth);
     }
 
     m_sink.Attach(new ReadyStateSink(this, m_generation));
@@ -359,11 +327,11 @@ bool Win32XmlDocument::StartLoad(const std::string& url) {
     }
 
     const std::wstring wideUrl = AnsiToWide(url);
-    Variant source;
-    source.Get().vt = VT_BSTR;
-    source.Get().bstrVal = SysAllocString(wideUrl.c_str());
+    UniqueVariant source;
+    source.Get()->vt = VT_BSTR;
+    source.Get()->bstrVal = SysAllocString(wideUrl.c_str());
     VARIANT_BOOL started = VARIANT_FALSE;
-    hr = m_document->load(source.Get(), &started);
+    hr = m_document->load(*source.Get(), &started);
     // An asynchronous load reports false until it is done; only a failed call is final.
     return SUCCEEDED(hr);
 }

@@ -98,6 +98,14 @@ class StripAndAdTest : public ScreenTest {
         spec.formName = "frmLogon";
         return ShowActive(events, spec, PixelRect{0, 0, 400, 300});
     }
+    // The advertisement window, made as the agent makes it (not shown yet).
+    GtkBrowserWindow& CreateAdvertisement(RecordedWindow& events) {
+        BrowserWindowSpec spec;
+        spec.kind = WindowKind::Advertisement;
+        spec.framed = false;
+        spec.formName = "frmAdvertisement";
+        return CreateWindow(events, spec);
+    }
 
     HttpTestServer m_server;
 };
@@ -147,11 +155,7 @@ TEST_F(StripAndAdTest, TheAdvertisementCoversTheKioskAndAKeyOrClickNeverReachesI
     ASSERT_TRUE(kiosk.GrabKeyboard(true));
 
     RecordedWindow adEvents;
-    BrowserWindowSpec spec;
-    spec.kind = WindowKind::Advertisement;
-    spec.framed = false;
-    spec.formName = "frmAdvertisement";
-    GtkBrowserWindow& ad = CreateWindow(adEvents, spec);
+    GtkBrowserWindow& ad = CreateAdvertisement(adEvents);
     ad.Show(true);
     ASSERT_TRUE(Load(ad, adEvents, m_server.Url("/ads/ad1.htm")));
     ASSERT_TRUE(WaitMapped(ad));
@@ -209,10 +213,7 @@ TEST_F(StripAndAdTest, AnAdvertisementOverAWaitingQuestionTakesTheKeyAndClickTha
 
     // The idle count opens the advertisement over the question.
     RecordedWindow adEvents;
-    BrowserWindowSpec spec;
-    spec.kind = WindowKind::Advertisement;
-    spec.framed = false;
-    GtkBrowserWindow& ad = CreateWindow(adEvents, spec);
+    GtkBrowserWindow& ad = CreateAdvertisement(adEvents);
     ad.SetTopmost(true);
     ad.Show(true);
     ASSERT_TRUE(WaitMapped(ad));
