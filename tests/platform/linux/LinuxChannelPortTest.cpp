@@ -16,10 +16,10 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "fakes/LogCapture.h"
 #include "platform/LoopTestSupport.h"
 #include "platform/linux/UniqueFd.h"
 #include "shared/Logger.h"
@@ -285,15 +285,15 @@ TEST_F(LinuxChannelPortTest, OnlyAccountsTheCheckAdmitsConnectAndRootAlwaysDoes)
 
     // Another user's process is refused before it can say anything, and named in the log once
     // however often it comes back.
-    int warnings = 0;
-    Logger::SetSink([&warnings](Logger::Level level, std::string_view) {
-        warnings += level == Logger::Level::Warning ? 1 : 0;
-    });
-    EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
-    EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
-    Logger::SetSink(nullptr);
+    std::size_t warnings = 0;
+    {
+        LogCapture log;
+        EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+        EXPECT_EQ(1, run(WatcherOfAccount(folder.Path(), nobody, nobody)));
+        warnings = log.Count(Logger::Level::Warning);
+    }
     EXPECT_EQ(0, announcements);
-    EXPECT_EQ(1, warnings);
+    EXPECT_EQ(1u, warnings);
     EXPECT_EQ((std::vector<std::string>{"S-1-22-1-65534", "S-1-22-1-65534"}), asked);
 
     // The session's user gets through.

@@ -5,11 +5,10 @@
 
 #include <fstream>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "fakes/FakeEventLoop.h"
+#include "fakes/LogCapture.h"
 #include "platform/FileSearch.h"
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/Win32BrowserTracking.h"
@@ -129,11 +128,8 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
     ASSERT_TRUE(apartment.Ok());
     FakeEventLoop loop;
     CountingHandler handler;
-    std::vector<std::pair<Logger::Level, std::string>> lines;
-    Logger::SetSink([&lines](Logger::Level level, std::string_view text) {
-        lines.emplace_back(level, std::string(text));
-    });
     {
+        LogCapture log;
         Win32BrowserTracking tracking(loop);
         tracking.SetHandler(&handler);
         BrowserTracking::Status status = tracking.CreateIECollection();
@@ -144,7 +140,7 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
         EXPECT_EQ(tracking.CreateIECollection(), status);
         // A subscription that cannot be made is a warning, said once however often it is renewed.
         std::size_t failures = 0;
-        for (const auto& [level, text] : lines) {
+        for (const auto& [level, text] : log.Lines()) {
             EXPECT_NE(level, Logger::Level::Error) << text;
             failures += text.find("ShellWindows") != std::string::npos ? 1 : 0;
         }
@@ -157,7 +153,6 @@ TEST(Win32BrowserTracking, ShellWindowsWithoutBrowsersFollowsNothingAndStopsClea
         tracking.Stop();
         tracking.OnWindowRegistered(8);  // after Stop: nothing is walked
     }
-    Logger::SetSink(nullptr);
     loop.RunPosted();  // posted work of the destroyed tracker must not run
     EXPECT_EQ(handler.asked, 0);
 }
